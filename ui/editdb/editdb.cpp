@@ -1,0 +1,12 @@
+#include "editdb.h"
+
+TfmEditdb* fmEditdb = nullptr;
+
+TfmEditdb::TfmEditdb(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("fmEditdb"));
+    setWindowTitle(QStringLiteral("Правка базы данных"));
+    resize(741, 489);
+}

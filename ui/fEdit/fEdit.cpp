@@ -1,0 +1,10 @@
+#include "fEdit.h"
+
+TfmEditAforizm* fmEditAforizm = nullptr;
+
+TfmEditAforizm::TfmEditAforizm(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("fmEditAforizm"));
+    setWindowTitle(QStringLiteral("Правка афоризма"));
+    resize(593, 276);
+}
