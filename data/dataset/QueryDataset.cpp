@@ -300,9 +300,11 @@ void QueryDataset::Impl::prepare()
     }
     if (!stmt)
         fail(QStringLiteral("The SQL text holds no statement"));
-    if (sqlite3_column_count(stmt) == 0) {
+    // A dataset reads; a statement that would change the database is refused
+    // before it runs.
+    if (sqlite3_column_count(stmt) == 0 || !sqlite3_stmt_readonly(stmt)) {
         finalize();
-        fail(QStringLiteral("The statement returns no result set"));
+        fail(QStringLiteral("The statement is not a query that returns rows"));
     }
     consumed = 0;
     exhausted = false;
@@ -585,10 +587,15 @@ void QueryDataset::Impl::placeRow(int row)
     if (cols.empty() || rows.size() < 2)
         return;
     const QCollator coll = makeCollator();
-    // Its place is after every other row that sorts before it or equal to
-    // it, which keeps equal rows in their order.
+    const int n = int(rows.size());
+    // A row that already stands between its neighbours stays where it is
+    // (equal rows need not move); otherwise it goes after every other row
+    // that sorts before it or equal to it.
+    if ((row == 0 || compareRows(cols, coll, row - 1, row) <= 0) &&
+        (row == n - 1 || compareRows(cols, coll, row, row + 1) <= 0))
+        return;
     int target = 0;
-    for (int i = 0; i < int(rows.size()); ++i) {
+    for (int i = 0; i < n; ++i) {
         if (i == row)
             continue;
         if (compareRows(cols, coll, i, row) > 0)
