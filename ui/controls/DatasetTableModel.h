@@ -53,6 +53,9 @@ public:
     // value is not taken.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     bool canFetchMore(const QModelIndex& parent) const override;
+    // True while a structural change of the dataset is being forwarded:
+    // views then must not move the dataset.
+    bool isChanging() const;
     void fetchMore(const QModelIndex& parent) override;
 
 Q_SIGNALS:

@@ -47,6 +47,8 @@ public:
     bool writeBack();
     // Shows the record's value, dropping held text.
     void refresh();
+    // The control's text as it would be written.
+    QString text() const { return getText_(); }
 
 Q_SIGNALS:
     void dataError(const QString& message);
@@ -108,7 +110,8 @@ public:
     QString dataField() const;
     void setReadOnly(bool readOnly); // hides QPlainTextEdit::setReadOnly
     void setScrollBars(Qt::ScrollBarPolicy horizontal, Qt::ScrollBarPolicy vertical);
-    QString text() const { return toPlainText(); }
+    // The text shown, with the line ends of the stored value.
+    QString text() const;
     FieldLink* link() const { return link_; }
 
 protected:

@@ -148,7 +148,7 @@ private:
     bool searchStep(int direction);
     bool rowContains(int row, const QString& text, Qt::CaseSensitivity cs) const;
     void nav(NavButton button);
-    void updateFrom(QWidget* old, QWidget* now);
+    void onFocusChanged(QWidget* old, QWidget* now);
 
     QPointer<data::DataSource> source_;
     DatasetTableModel* model_ = nullptr;
@@ -173,7 +173,9 @@ private:
     bool syncing_ = false;
     // dragging a row edge
     int dragStartY_ = -1;
-    int dragStartHeight_ = 0;
+    int dragEdgeRows_ = 0; // visible rows above the dragged edge, less one
+    QFont titleFont_;
+    bool hasTitleFont_ = false;
 };
 
 // The grid's small find dialog: a text field and "find next". Its logic is
