@@ -163,6 +163,23 @@ QVariant scalar(const QString& path, const QString& sql)
     return {};
 }
 
+QList<QVariantList> rows(const QString& path, const QString& sql)
+{
+    Db db(path, false);
+    Finalizer f{db.prepare(sql)};
+    QList<QVariantList> result;
+    int rc;
+    while ((rc = sqlite3_step(f.stmt)) == SQLITE_ROW) {
+        QVariantList row;
+        for (int i = 0; i < sqlite3_column_count(f.stmt); ++i)
+            row.append(columnValue(f.stmt, i));
+        result.append(row);
+    }
+    if (rc != SQLITE_DONE)
+        db.error(sql);
+    return result;
+}
+
 qint64 insert(const QString& path, const QString& sql, const QVariantList& params)
 {
     Db db(path, false);

@@ -13,6 +13,7 @@
 // reported as failed with that text.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -35,6 +36,11 @@ void exec(const QString& path, const QString& sql);
 // REAL, QString for TEXT, QByteArray for BLOB, and a null QVariant for NULL
 // or when there is no row at all.
 QVariant scalar(const QString& path, const QString& sql);
+
+// Every row of `sql`, each as a list of its column values (typed as for
+// scalar()); for checks that need more than one value, such as the lines of
+// EXPLAIN QUERY PLAN.
+QList<QVariantList> rows(const QString& path, const QString& sql);
 
 // Runs one statement with positional parameters (`?` or `?1`, `?2` ...; an
 // invalid/null QVariant binds NULL, integers bind as INTEGER, QByteArray as
