@@ -76,5 +76,6 @@ QStringList RegisterWindowsFonts(const QString& folder)
 void InstallApplicationServices()
 {
     data::WaitCursor::SetHandler(&busyPointer);
-    RegisterWindowsFonts();
+    static const QStringList registered = RegisterWindowsFonts();
+    Q_UNUSED(registered);
 }

@@ -14,7 +14,8 @@ namespace {
 constexpr int kMapWaitMs = 500;
 }
 
-TfmMessage::TfmMessage(QWidget* parent) : QFrame(parent, Qt::Window | Qt::FramelessWindowHint)
+// A tool window: the main window alone carries the taskbar button.
+TfmMessage::TfmMessage(QWidget* parent) : QFrame(parent, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("fmMessage"));
     // No title bar and no border icons: the window draws its own raised
