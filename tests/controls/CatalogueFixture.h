@@ -8,7 +8,10 @@
 #include "Fixture.h"
 #include "services/Services.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QString>
+#include <QWidget>
 
 struct Catalogue
 {
@@ -51,3 +54,15 @@ struct ScriptedDialogsScope
     ScriptedDialogsScope() : previous(services::setDialogs(&dialogs)) {}
     ~ScriptedDialogsScope() { services::setDialogs(previous); }
 };
+
+// Types text into a widget key by key, letters of any alphabet included
+// (QTest::keyClicks knows only ASCII).
+inline void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(widget, &release);
+    }
+}

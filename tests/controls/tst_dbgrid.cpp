@@ -1,7 +1,433 @@
+#include "CatalogueFixture.h"
+#include "controls/DatasetTableModel.h"
+#include "controls/DbGrid.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QToolButton>
 #include <QtTest>
-class T : public QObject
+#include <QVBoxLayout>
+
+using controls::DbGrid;
+using data::DatasetState;
+using services::Button;
+
+namespace {
+
+// A shown, active window holding a grid over the catalogue's aphorisms and a
+// second control to move the focus to.
+struct GridWindow
+{
+    QWidget window;
+    DbGrid* grid;
+    QLineEdit* other;
+    explicit GridWindow(Catalogue& c)
+    {
+        auto* layout = new QVBoxLayout(&window);
+        grid = new DbGrid(&window);
+        other = new QLineEdit(&window);
+        layout->addWidget(grid);
+        layout->addWidget(other);
+        grid->setDataSource(&c.source);
+        grid->setColumns({{"AUTHOR", "Автор", 120}, {"AFORIZM", "Афоризм", 300}});
+        window.resize(460, 300);
+        window.show();
+        window.activateWindow();
+    }
+    bool ready() { return QTest::qWaitForWindowActive(&window); }
+};
+
+} // namespace
+
+class TestDbGrid : public QObject
 {
     Q_OBJECT
+private Q_SLOTS:
+    void viewAndDatasetMoveTogether();
+    void fetchesOnlyWhatIsShown();
+    void searchMarksCellsCaseSensitively_data();
+    void searchMarksCellsCaseSensitively();
+    void searchJumpsBetweenHits();
+    void findNextSearchesRowsIgnoringCase();
+    void rowHeightSnapsToWholeLines_data();
+    void rowHeightSnapsToWholeLines();
+    void recordBarCountsAndNavigates();
+    void deleteAsksFirst_data();
+    void deleteAsksFirst();
+    void readOnlyGridNeitherInsertsNorDeletes();
+    void unchangedNewRowIsDroppedOnLeaving();
+    void downArrowOnLastRowAppendsUnlessTheWindowClearsTheKey();
+    void doubleClickIsSignalled();
 };
-QTEST_MAIN(T)
+
+void TestDbGrid::viewAndDatasetMoveTogether()
+{
+    Catalogue c;
+    c.addAforizms(20);
+    GridWindow w(c);
+    QAbstractItemModelTester tester(w.grid->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    c.dataset.Open();
+    QCOMPARE(w.grid->currentRow(), 0);
+
+    // The dataset moves: the view follows and keeps the row in sight.
+    c.dataset.MoveTo(15);
+    QCOMPARE(w.grid->currentRow(), 15);
+    QVERIFY(w.grid->view()->viewport()->rect().intersects(
+        w.grid->view()->visualRect(w.grid->model()->index(15, 0))));
+    QVERIFY(c.dataset.Locate("NMB4", 3));
+    QCOMPARE(w.grid->currentRow(), 2);
+
+    // The user moves: the dataset follows.
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_Down);
+    QCOMPARE(c.dataset.RecNo(), 3);
+    const QModelIndex cell = w.grid->model()->index(1, 1);
+    QTest::mouseClick(w.grid->view()->viewport(), Qt::LeftButton, {},
+                      w.grid->view()->visualRect(cell).center());
+    QCOMPARE(c.dataset.RecNo(), 1);
+    QCOMPARE(w.grid->view()->currentIndex(), cell);
+
+    // A move while the controls are held back shows once they are released.
+    c.dataset.DisableControls();
+    c.dataset.MoveTo(5);
+    c.dataset.EnableControls();
+    QCOMPARE(w.grid->currentRow(), 5);
+    c.dataset.Close();
+    QCOMPARE(w.grid->currentRow(), -1);
+}
+
+void TestDbGrid::fetchesOnlyWhatIsShown()
+{
+    Catalogue c;
+    c.addAforizms(5000);
+    GridWindow w(c);
+    c.dataset.Open();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    QCoreApplication::processEvents();
+    const int shown = w.grid->model()->rowCount();
+    QVERIFY2(shown > 0 && shown < 500, qPrintable(QString::number(shown)));
+
+    // Scrolling to the end of what is held asks for the next rows.
+    w.grid->view()->scrollToBottom();
+    QCoreApplication::processEvents();
+    QVERIFY(w.grid->model()->rowCount() > shown);
+    QVERIFY(w.grid->model()->rowCount() < 5000);
+    // Ctrl+End goes to the very last row.
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(w.grid->model()->rowCount(), 5000);
+    QCOMPARE(w.grid->currentRow(), 4999);
+}
+
+void TestDbGrid::searchMarksCellsCaseSensitively_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<bool>("marked");
+    QTest::newRow("word inside") << "мудр"
+                                 << "Всё мудрое просто" << true;
+    QTest::newRow("lower case misses a capital") << "мудр"
+                                                 << "Мудрость" << false;
+    QTest::newRow("capital finds capital") << "Мудр"
+                                           << "Мудрость" << true;
+    QTest::newRow("upper case misses lower") << "ВСЁ"
+                                             << "всё" << false;
+    QTest::newRow("latin case") << "seneca"
+                                << "Seneca" << false;
+    QTest::newRow("empty marks nothing") << ""
+                                         << "текст" << false;
+    QTest::newRow("the other column too") << "Авт"
+                                          << "текст" << false;
+    QTest::newRow("second line of a text") << "день"
+                                           << "Лови\nдень" << true;
+}
+
+void TestDbGrid::searchMarksCellsCaseSensitively()
+{
+    QFETCH(QString, search);
+    QFETCH(QString, cell);
+    QFETCH(bool, marked);
+    Catalogue c;
+    c.add("Автор", cell);
+    DbGrid grid;
+    grid.setDataSource(&c.source);
+    grid.setColumns({{"AUTHOR", "", 100}, {"AFORIZM", "", 100}});
+    grid.setSearchBarVisible(true);
+    c.dataset.Open();
+    typeText(grid.searchEdit(), search); // typed into the bar
+    QCOMPARE(grid.searchText(), search);
+    QCOMPARE(grid.cellMatches(grid.model()->index(0, 1)), marked);
+    QCOMPARE(grid.cellMatches(grid.model()->index(0, 0)), search == QStringLiteral("Авт"));
+}
+
+void TestDbGrid::searchJumpsBetweenHits()
+{
+    Catalogue c;
+    c.add("Сенека", "Пока живём, учимся");
+    c.add("Гораций", "Лови день");
+    c.add("Учитель", "Повторение");
+    c.add("Сократ", "Учись у всех");
+    GridWindow w(c);
+    w.grid->setSearchBarVisible(true);
+    c.dataset.Open();
+    w.grid->setSearchText("у");
+    // Hits in reading order: (0,1) "учимся", (3,1) "у всех"; "Учитель" has a capital.
+    QVERIFY(w.grid->findNextHit());
+    QCOMPARE(c.dataset.RecNo(), 0);
+    QCOMPARE(w.grid->view()->currentIndex().column(), 1);
+    QVERIFY(w.grid->findNextHit());
+    QCOMPARE(c.dataset.RecNo(), 3);
+    QVERIFY(w.grid->findNextHit()); // wraps round
+    QCOMPARE(c.dataset.RecNo(), 0);
+    QVERIFY(w.grid->findPreviousHit());
+    QCOMPARE(c.dataset.RecNo(), 3);
+    // Enter and Shift+Enter in the bar do the same.
+    QVERIFY(w.ready());
+    w.grid->searchEdit()->setFocus();
+    QTest::keyClick(w.grid->searchEdit(), Qt::Key_Return);
+    QCOMPARE(c.dataset.RecNo(), 0);
+    QTest::keyClick(w.grid->searchEdit(), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(c.dataset.RecNo(), 3);
+    w.grid->setSearchText("Ъ");
+    QVERIFY(!w.grid->findNextHit());
+    QCOMPARE(c.dataset.RecNo(), 3);
+}
+
+void TestDbGrid::findNextSearchesRowsIgnoringCase()
+{
+    Catalogue c;
+    c.addAforizms(300); // beyond the rows fetched at first
+    GridWindow w(c);
+    c.dataset.Open();
+    QVERIFY(c.dataset.RecordCount() < 300);
+    QVERIFY(w.grid->findNext("ТЕКСТ 250"));
+    QCOMPARE(c.dataset.FieldByName("AFORIZM").AsString(), QStringLiteral("Текст 250"));
+    QCOMPARE(w.grid->currentRow(), c.dataset.RecNo());
+    QVERIFY(w.grid->findNext("автор 99")); // none below: from the top again
+    QCOMPARE(c.dataset.FieldByName("AUTHOR").AsString(), QStringLiteral("Автор 99"));
+    QVERIFY(!w.grid->findNext("нет такого"));
+    QCOMPARE(c.dataset.FieldByName("AUTHOR").AsString(), QStringLiteral("Автор 99"));
+
+    // Ctrl+F opens the dialog; its button runs the same search.
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(w.grid->findDialog());
+    QVERIFY(w.grid->findDialog()->isVisible());
+    w.grid->findDialog()->textEdit()->setText("текст 7");
+    QVERIFY(w.grid->findDialog()->findNext());
+    QCOMPARE(c.dataset.FieldByName("AUTHOR").AsString(), QStringLiteral("Автор 7"));
+    w.grid->findDialog()->textEdit()->setText("нет такого");
+    QVERIFY(!w.grid->findDialog()->findNext());
+    QVERIFY(!w.grid->findDialog()->statusLabel()->text().isEmpty());
+}
+
+void TestDbGrid::rowHeightSnapsToWholeLines_data()
+{
+    QTest::addColumn<double>("linesDragged"); // in text lines
+    QTest::addColumn<int>("lines");
+    QTest::newRow("one line and a bit") << 1.2 << 1;
+    QTest::newRow("nearly two") << 1.7 << 2;
+    QTest::newRow("three") << 3.0 << 3;
+    QTest::newRow("nothing") << 0.0 << 1;
+    QTest::newRow("negative") << -2.0 << 1;
+}
+
+void TestDbGrid::rowHeightSnapsToWholeLines()
+{
+    QFETCH(double, linesDragged);
+    QFETCH(int, lines);
+    Catalogue c;
+    c.addAforizms(5);
+    DbGrid grid;
+    grid.setDataSource(&c.source);
+    grid.setRowSizing(true);
+    c.dataset.Open();
+    QCOMPARE(grid.rowLines(), 1); // one text line by default
+    grid.setRowHeight(qRound(grid.heightForLines(1) + (linesDragged - 1) * grid.lineHeight()));
+    QCOMPARE(grid.rowLines(), lines);
+    QCOMPARE(grid.rowHeight(), grid.heightForLines(lines));
+    // All rows, also those fetched later, have that height.
+    for (int row = 0; row < grid.model()->rowCount(); ++row)
+        QCOMPARE(grid.view()->rowHeight(row), grid.heightForLines(lines));
+}
+
+void TestDbGrid::recordBarCountsAndNavigates()
+{
+    Catalogue c;
+    c.addAforizms(100);
+    GridWindow w(c);
+    w.grid->setRecordBarVisible(true);
+    c.dataset.Open();
+    QCOMPARE(w.grid->recordCountLabel()->text().toInt(), c.dataset.RecordCount());
+    QCOMPARE(w.grid->navigatorButton(DbGrid::NavFirst)->toolTip(), QStringLiteral("Первая запись"));
+    QCOMPARE(w.grid->navigatorButton(DbGrid::NavLast)->toolTip(),
+             QStringLiteral("Последняя запись"));
+    QVERIFY(w.ready());
+
+    w.grid->navigatorButton(DbGrid::NavLast)->click();
+    QCOMPARE(c.dataset.RecNo(), 99);
+    QCOMPARE(w.grid->currentRow(), 99);
+    QCOMPARE(w.grid->recordCountLabel()->text(), QStringLiteral("100"));
+    w.grid->navigatorButton(DbGrid::NavPrior)->click();
+    QCOMPARE(c.dataset.RecNo(), 98);
+    w.grid->navigatorButton(DbGrid::NavFirst)->click();
+    QCOMPARE(c.dataset.RecNo(), 0);
+    w.grid->navigatorButton(DbGrid::NavNext)->click();
+    QCOMPARE(c.dataset.RecNo(), 1);
+    c.dataset.Delete();
+    QCOMPARE(w.grid->recordCountLabel()->text(), QStringLiteral("99"));
+    c.dataset.Close();
+    QCOMPARE(w.grid->recordCountLabel()->text(), QStringLiteral("0"));
+}
+
+void TestDbGrid::deleteAsksFirst_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("yes") << int(Button::Yes) << true;
+    QTest::newRow("no") << int(Button::No) << false;
+    QTest::newRow("box closed") << int(Button::None) << false;
+}
+
+void TestDbGrid::deleteAsksFirst()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, deleted);
+    Catalogue c;
+    c.addAforizms(3);
+    ScriptedDialogsScope scope;
+    scope.dialogs.queue(Button(answer));
+    GridWindow w(c);
+    w.grid->setReadOnly(false);
+    c.dataset.Open();
+    c.dataset.MoveTo(1);
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_Delete, Qt::ControlModifier);
+
+    QCOMPARE(scope.dialogs.asked().size(), 1);
+    const auto& asked = scope.dialogs.asked().at(0);
+    QCOMPARE(asked.text, QStringLiteral("Удалить запись?"));
+    QCOMPARE(asked.kind, services::MsgKind::Confirmation);
+    QCOMPARE(asked.buttons, int(Button::Yes) | int(Button::No));
+    QCOMPARE(c.stored("SELECT COUNT(*) FROM TB4 WHERE NMB4 = 2").toInt(), deleted ? 0 : 1);
+    QCOMPARE(w.grid->model()->rowCount(), deleted ? 2 : 3);
+}
+
+void TestDbGrid::readOnlyGridNeitherInsertsNorDeletes()
+{
+    Catalogue c;
+    c.addAforizms(2);
+    ScriptedDialogsScope scope;
+    GridWindow w(c);
+    c.dataset.Open();
+    c.dataset.MoveTo(1);
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    for (auto [key, modifiers] :
+         {std::pair{Qt::Key_Delete, Qt::ControlModifier}, std::pair{Qt::Key_Insert, Qt::NoModifier},
+          std::pair{Qt::Key_Down, Qt::NoModifier}, std::pair{Qt::Key_X, Qt::NoModifier}})
+        QTest::keyClick(w.grid->view(), key, modifiers);
+    QVERIFY(scope.dialogs.asked().isEmpty());
+    QCOMPARE(c.dataset.State(), DatasetState::Browse);
+    QCOMPARE(c.dataset.RecordCount(), 2);
+    QCOMPARE(c.stored("SELECT COUNT(*) FROM TB4").toInt(), 2);
+}
+
+void TestDbGrid::unchangedNewRowIsDroppedOnLeaving()
+{
+    Catalogue c;
+    c.addAforizms(3);
+    ScriptedDialogsScope scope;
+    GridWindow w(c);
+    w.grid->setReadOnly(false);
+    c.dataset.Open();
+    c.dataset.MoveTo(1);
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+
+    // Insert starts a row before the current one; moving the focus away
+    // drops it, as nothing was typed.
+    QTest::keyClick(w.grid->view(), Qt::Key_Insert);
+    QCOMPARE(c.dataset.State(), DatasetState::Insert);
+    QCOMPARE(w.grid->model()->rowCount(), 4);
+    QCOMPARE(w.grid->currentRow(), 1);
+    w.other->setFocus();
+    QCOMPARE(c.dataset.State(), DatasetState::Browse);
+    QCOMPARE(w.grid->model()->rowCount(), 3);
+
+    // Moving off it drops it as well.
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_Insert);
+    QCOMPARE(c.dataset.State(), DatasetState::Insert);
+    QTest::keyClick(w.grid->view(), Qt::Key_Up);
+    QCOMPARE(c.dataset.State(), DatasetState::Browse);
+    QCOMPARE(w.grid->model()->rowCount(), 3);
+
+    // A new row with a value typed in survives the focus leaving, and is
+    // stored when the row is left.
+    QTest::keyClick(w.grid->view(), Qt::Key_Insert);
+    QVERIFY(w.grid->model()->setData(w.grid->view()->currentIndex(), "Новый автор"));
+    w.other->setFocus();
+    QCOMPARE(c.dataset.State(), DatasetState::Insert);
+    c.dataset.First();
+    QCOMPARE(c.stored("SELECT COUNT(*) FROM TB4").toInt(), 4);
+    QVERIFY(scope.dialogs.asked().isEmpty());
+}
+
+void TestDbGrid::downArrowOnLastRowAppendsUnlessTheWindowClearsTheKey()
+{
+    Catalogue c;
+    c.addAforizms(2);
+    GridWindow w(c);
+    w.grid->setReadOnly(false);
+    c.dataset.Open();
+    c.dataset.Last();
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+
+    QTest::keyClick(w.grid->view(), Qt::Key_Down);
+    QCOMPARE(c.dataset.State(), DatasetState::Insert);
+    QCOMPARE(w.grid->model()->rowCount(), 3);
+    QCOMPARE(w.grid->currentRow(), 2);
+    QTest::keyClick(w.grid->view(), Qt::Key_Down); // no second row after an empty one
+    QCOMPARE(w.grid->model()->rowCount(), 3);
+    QTest::keyClick(w.grid->view(), Qt::Key_Up);
+    QCOMPARE(w.grid->model()->rowCount(), 2);
+
+    // A key-down handler that clears the key keeps the grid from acting.
+    QObject::connect(w.grid, &DbGrid::keyDown, w.grid, [](int& key, Qt::KeyboardModifiers) {
+        if (key == Qt::Key_Down)
+            key = 0;
+    });
+    QTest::keyClick(w.grid->view(), Qt::Key_Down);
+    QCOMPARE(c.dataset.State(), DatasetState::Browse);
+    QCOMPARE(w.grid->model()->rowCount(), 2);
+    QCOMPARE(c.dataset.RecNo(), 1);
+}
+
+void TestDbGrid::doubleClickIsSignalled()
+{
+    Catalogue c;
+    c.addAforizms(3);
+    GridWindow w(c);
+    c.dataset.Open();
+    QSignalSpy spy(w.grid, &DbGrid::doubleClicked);
+    QVERIFY(w.ready());
+    const QPoint at = w.grid->view()->visualRect(w.grid->model()->index(2, 0)).center();
+    QTest::mouseClick(w.grid->view()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(w.grid->view()->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(c.dataset.RecNo(), 2);
+}
+
+QTEST_MAIN(TestDbGrid)
 #include "tst_dbgrid.moc"
