@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
 
 TfmSeek* fmSeek = nullptr;
 
@@ -12,6 +14,8 @@ TfmSeek::TfmSeek(QWidget* parent)
     setObjectName(QStringLiteral("fmSeek"));
     setWindowTitle(QStringLiteral("Поиск"));
     resize(754, 572);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void TfmSeek::ShowModal()

@@ -1,5 +1,8 @@
 #include "editdb.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 TfmEditdb* fmEditdb = nullptr;
 
 TfmEditdb::TfmEditdb(QWidget* parent)
@@ -9,4 +12,6 @@ TfmEditdb::TfmEditdb(QWidget* parent)
     setObjectName(QStringLiteral("fmEditdb"));
     setWindowTitle(QStringLiteral("Правка базы данных"));
     resize(741, 489);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
