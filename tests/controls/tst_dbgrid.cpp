@@ -92,6 +92,11 @@ void TestDbGrid::viewAndDatasetMoveTogether()
                       w.grid->view()->visualRect(cell).center());
     QCOMPARE(c.dataset.RecNo(), 1);
     QCOMPARE(w.grid->view()->currentIndex(), cell);
+    // Tab goes from cell to cell, from the last column on to the next row.
+    QTest::keyClick(w.grid->view(), Qt::Key_Tab);
+    QCOMPARE(c.dataset.RecNo(), 2);
+    QCOMPARE(w.grid->view()->currentIndex().column(), 0);
+    QVERIFY(w.grid->view()->hasFocus());
 
     // A move while the controls are held back shows once they are released.
     c.dataset.DisableControls();
