@@ -78,7 +78,9 @@ void Connection::Open()
     sqlite3* db = nullptr;
     // Read-write only: a wrong path must fail instead of creating an empty file.
     const QByteArray path = QFileInfo(d->database).absoluteFilePath().toUtf8();
-    const int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // The connection is used from one thread only: no per-call mutex.
+    const int rc = sqlite3_open_v2(path.constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString why =
             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));

@@ -178,6 +178,14 @@ struct QueryDataset::Impl
 
     int disableCount = 0;
     RowWriter writer;
+    detail::RowArena arena;
+
+    void dropRows()
+    {
+        rows.clear();
+        rows.shrink_to_fit();
+        arena.clear();
+    }
 
     // --- errors -----------------------------------------------------------
     [[noreturn]] void fail(const QString& text) const
@@ -241,7 +249,7 @@ struct QueryDataset::Impl
     {
         if (row < 0 || row >= int(rows.size()))
             return {};
-        return detail::cellToVariant(detail::cellAt(rows[size_t(row)].get(), column));
+        return detail::cellToVariant(detail::cellAt(rows[size_t(row)], column));
     }
     QVariant value(int row, int column) const
     {
@@ -254,7 +262,7 @@ struct QueryDataset::Impl
         writer.clear();
         for (size_t i = 0; i < columns.size(); ++i)
             writer.addNull();
-        return writer.take();
+        return writer.take(arena);
     }
     QVariant currentKeyOf(const QString& field) const
     {
@@ -440,7 +448,7 @@ int QueryDataset::Impl::fetch(int count, bool announce)
         while ((count < 0 || int(fresh.size()) < count) && stepRow()) {
             writer.clear();
             writer.addStatementRow(stmt, ncols);
-            fresh.push_back(writer.take());
+            fresh.push_back(writer.take(arena));
         }
     } catch (...) {
         // Keep what was read; the cursor position counts it.
@@ -454,7 +462,7 @@ int QueryDataset::Impl::fetch(int count, bool announce)
         for (int c = 0; c < ncols; ++c) {
             ColumnInfo& info = columns[size_t(c)];
             if (info.type == FieldType::Unknown)
-                info.type = typeFromCell(detail::cellAt(fresh.front().get(), c).tag);
+                info.type = typeFromCell(detail::cellAt(fresh.front(), c).tag);
         }
     }
     const int first = int(rows.size());
@@ -474,7 +482,7 @@ int QueryDataset::Impl::fetch(int count, bool announce)
 void QueryDataset::Impl::runQuery(int atLeast)
 {
     finalize();
-    rows.clear();
+    dropRows();
     cur = -1;
     pending = Pending::None;
     modified = false;
@@ -514,8 +522,8 @@ int QueryDataset::Impl::compareRows(const std::vector<int>& cols, const QCollato
                                     int b) const
 {
     for (int c : cols) {
-        const Cell x = detail::cellAt(rows[size_t(a)].get(), c);
-        const Cell y = detail::cellAt(rows[size_t(b)].get(), c);
+        const Cell x = detail::cellAt(rows[size_t(a)], c);
+        const Cell y = detail::cellAt(rows[size_t(b)], c);
         // NULL first, then numbers, then text and blobs, as SQLite orders them.
         const auto rank = [](CellTag t) {
             switch (t) {
@@ -658,7 +666,7 @@ void QueryDataset::Impl::requeryFromMaster()
     } catch (...) {
         active = false;
         finalize();
-        rows.clear();
+        dropRows();
         cur = -1;
         Q_EMIT q->reset();
         emitState();
@@ -737,7 +745,7 @@ bool QueryDataset::Impl::reread(qint64 key, RowBuffer& out)
         return false;
     writer.clear();
     writer.addStatementRow(s.stmt, int(columns.size()));
-    out = writer.take();
+    out = writer.take(arena);
     return true;
 }
 
@@ -769,7 +777,7 @@ void QueryDataset::Impl::post()
         execWrite(text, values);
         key = sqlite3_last_insert_rowid(db());
     } else {
-        const Cell keyCell = detail::cellAt(rows[size_t(cur)].get(), keyColumn);
+        const Cell keyCell = detail::cellAt(rows[size_t(cur)], keyColumn);
         key = keyCell.integer;
         QStringList sets;
         std::vector<QVariant> values;
@@ -808,7 +816,7 @@ void QueryDataset::Impl::post()
             else
                 writer.addVariant(value(cur, c));
         }
-        fresh = writer.take();
+        fresh = writer.take(arena);
     }
     rows[size_t(cur)] = std::move(fresh);
     pending = Pending::None;
@@ -912,7 +920,7 @@ void QueryDataset::Open()
         d->runQuery(0);
     } catch (...) {
         d->finalize();
-        d->rows.clear();
+        d->dropRows();
         d->cur = -1;
         Q_EMIT reset();
         throw;
@@ -938,8 +946,7 @@ void QueryDataset::Close()
         return;
     Q_EMIT aboutToReset();
     d->finalize();
-    d->rows.clear();
-    d->rows.shrink_to_fit();
+    d->dropRows();
     d->columns.clear();
     d->table.clear();
     d->keyColumn = -1;
@@ -1035,11 +1042,11 @@ void QueryDataset::MoveTo(int row)
     if (row < 0 || row == d->cur)
         return;
     // Ending the pending change may drop or move rows: follow the target row.
-    const char* target = d->rows[size_t(row)].get();
+    const char* target = d->rows[size_t(row)];
     d->leaveRow();
-    if (row >= int(d->rows.size()) || d->rows[size_t(row)].get() != target) {
+    if (row >= int(d->rows.size()) || d->rows[size_t(row)] != target) {
         for (int i = 0; i < int(d->rows.size()); ++i) {
-            if (d->rows[size_t(i)].get() == target) {
+            if (d->rows[size_t(i)] == target) {
                 row = i;
                 break;
             }
@@ -1082,7 +1089,7 @@ bool QueryDataset::Locate(const QString& column, qint32 value)
         d->fail(QStringLiteral("Field '%1' not found").arg(column));
     d->leaveRow();
     const auto matches = [&](int row) {
-        const Cell cell = detail::cellAt(d->rows[size_t(row)].get(), c);
+        const Cell cell = detail::cellAt(d->rows[size_t(row)], c);
         switch (cell.tag) {
         case CellTag::Integer:
             return cell.integer == value;
@@ -1270,7 +1277,7 @@ void QueryDataset::Delete()
     d->checkWritable();
     Cancel();
     d->endDetailChanges();
-    const Cell keyCell = detail::cellAt(d->rows[size_t(d->cur)].get(), d->keyColumn);
+    const Cell keyCell = detail::cellAt(d->rows[size_t(d->cur)], d->keyColumn);
     {
         WaitCursor busy;
         d->execWrite(QStringLiteral("DELETE FROM %1 WHERE %2 = ?1")
@@ -1305,7 +1312,7 @@ void QueryDataset::Refresh()
     } catch (...) {
         d->active = false;
         d->finalize();
-        d->rows.clear();
+        d->dropRows();
         d->cur = -1;
         Q_EMIT reset();
         d->emitState();

@@ -1,7 +1,9 @@
-// Fetched rows are held compactly: one heap block per row, the cells one
+// Fetched rows are held compactly: one block of bytes per row, the cells one
 // after another, each a tag byte followed by its payload. Integers and reals
 // take eight bytes, text (UTF-8) and blobs a four-byte length and the bytes.
-// Cells are decoded only when a caller asks for one.
+// Cells are decoded only when a caller asks for one. The blocks live in an
+// arena owned by the dataset, so a million rows cost no million allocations;
+// a row that is replaced stays in the arena until the dataset is closed.
 #pragma once
 
 #include <QByteArray>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct sqlite3_stmt;
 
@@ -19,7 +22,41 @@ namespace data::detail {
 
 enum class CellTag : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
 
-using RowBuffer = std::unique_ptr<char[]>;
+using RowBuffer = const char*;
+
+class RowArena
+{
+public:
+    const char* store(const std::string& bytes)
+    {
+        const size_t n = bytes.empty() ? 1 : bytes.size();
+        if (n > kBlock / 4) {
+            big_.emplace_back(new char[n]);
+            std::memcpy(big_.back().get(), bytes.data(), bytes.size());
+            return big_.back().get();
+        }
+        if (used_ + n > kBlock || blocks_.empty()) {
+            blocks_.emplace_back(new char[kBlock]);
+            used_ = 0;
+        }
+        char* p = blocks_.back().get() + used_;
+        std::memcpy(p, bytes.data(), bytes.size());
+        used_ += n;
+        return p;
+    }
+    void clear()
+    {
+        blocks_.clear();
+        big_.clear();
+        used_ = 0;
+    }
+
+private:
+    static constexpr size_t kBlock = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<std::unique_ptr<char[]>> big_;
+    size_t used_ = 0;
+};
 
 // A decoded view of one cell; text and blob point into the row's block.
 struct Cell
@@ -44,12 +81,7 @@ public:
     void addVariant(const QVariant& v);
     // Appends the columns of the statement's current result row.
     void addStatementRow(sqlite3_stmt* stmt, int columns);
-    RowBuffer take() const
-    {
-        RowBuffer row(new char[scratch_.size() ? scratch_.size() : 1]);
-        std::memcpy(row.get(), scratch_.data(), scratch_.size());
-        return row;
-    }
+    RowBuffer take(RowArena& arena) const { return arena.store(scratch_); }
 
 private:
     template <typename T> void addFixed(CellTag tag, const T* v)
