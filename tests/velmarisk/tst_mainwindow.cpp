@@ -111,6 +111,7 @@ private slots:
     void layout();
     void toolbar();
     void onlyTheToolbarFollowsTheWidth();
+    void focusOrder();
     void modelsAreSound();
     void browsingRequeriesTheListsToTheRight();
 
@@ -257,6 +258,27 @@ void TestMainWindow::onlyTheToolbarFollowsTheWidth()
     QCOMPARE(w->ToolBar1->width(), 900);
     QCOMPARE(w->DBGridEh4->geometry(), list);
     QCOMPARE(w->Panel1->geometry(), panel);
+}
+
+void TestMainWindow::focusOrder()
+{
+    // The lists left to right, the aphorism list, then the panel; the
+    // toolbar takes no focus.
+    const QList<QWidget*> designed = {w->DBGridEh1->view(),
+                                      w->DBGridEh2->view(),
+                                      w->DBGridEh3->view(),
+                                      w->DBGridEh4->view(),
+                                      w->DBMemo1,
+                                      w->DBEdit1,
+                                      w->DBEdit2};
+    QList<QWidget*> seen;
+    QWidget* widget = designed.first();
+    for (int steps = 0; steps < 200 && seen.size() < designed.size(); ++steps) {
+        if (designed.contains(widget) && !seen.contains(widget))
+            seen.append(widget);
+        widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(seen, designed);
 }
 
 void TestMainWindow::modelsAreSound()
