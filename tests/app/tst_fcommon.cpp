@@ -126,6 +126,38 @@ private slots:
         QCOMPARE(failureOf(path), QStringLiteral("Ошибка версии файла ") + path);
     }
 
+    // Any single corrupted byte, anywhere in the file, gives a version or
+    // the failure, never a crash or a read outside the file.
+    void corruptedBytesNeverCrash_data()
+    {
+        QTest::addColumn<ElfLayout>("layout");
+        QTest::newRow("64-bit") << ElfLayout::Elf64Little;
+        QTest::newRow("32-bit big-endian") << ElfLayout::Elf32Big;
+    }
+    void corruptedBytesNeverCrash()
+    {
+        QFETCH(ElfLayout, layout);
+        const QByteArray good = elfImage(layout, std::array<quint16, 4>{2, 5, 4, 292});
+        const QString path = QDir(dir()).filePath(QStringLiteral("испорченный"));
+        QVERIFY(writeBytes(path, good));
+        // Patched in place: rewriting whole files is slow on some disks.
+        auto patch = [&](qint64 at, char value) {
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite) && file.seek(at) && file.putChar(value);
+        };
+        int failures = 0;
+        for (int i = 0; i < good.size(); ++i) {
+            for (char value : {'\xff', '\x80', '\x01'}) {
+                QVERIFY(patch(i, value));
+                if (failureOf(path).startsWith(QStringLiteral("Ошибка версии файла "))) {
+                    ++failures;
+                }
+            }
+            QVERIFY(patch(i, good[i]));
+        }
+        QVERIFY(failures > 0); // the header and tag bytes do matter
+    }
+
     void missingFileOrFolder_data()
     {
         QTest::addColumn<QString>("path");
