@@ -361,17 +361,27 @@ void TestMainWindow::sortOrderHoldsAcrossNodes()
     struct Case
     {
         QToolButton* button;
+        QString sql;
         QStringList authors;
     };
     const QList<Case> cases = {
-        {w->tbtnSortDateDesc, {u"Вольтер"_qs, u"Айн"_qs, u"Бэкон"_qs}},
-        {w->tbtnSortDateAsc, {u"Бэкон"_qs, u"Айн"_qs, u"Вольтер"_qs}},
-        {w->tbtnSortAuthorDesc, {u"Вольтер"_qs, u"Бэкон"_qs, u"Айн"_qs}},
-        {w->tbtnSortAuthorAsc, {u"Айн"_qs, u"Бэкон"_qs, u"Вольтер"_qs}},
+        {w->tbtnSortDateDesc,
+         u"SELECT * FROM TB4 WHERE TB4.NMB3 = :NMB3 ORDER BY NMB4 DESC"_qs,
+         {u"Вольтер"_qs, u"Айн"_qs, u"Бэкон"_qs}},
+        {w->tbtnSortDateAsc,
+         u"SELECT * FROM TB4 WHERE TB4.NMB3 = :NMB3 ORDER BY NMB4 ASC"_qs,
+         {u"Бэкон"_qs, u"Айн"_qs, u"Вольтер"_qs}},
+        {w->tbtnSortAuthorDesc,
+         u"SELECT * FROM TB4 WHERE TB4.NMB3 = :NMB3 ORDER BY AUTHOR DESC"_qs,
+         {u"Вольтер"_qs, u"Бэкон"_qs, u"Айн"_qs}},
+        {w->tbtnSortAuthorAsc,
+         u"SELECT * FROM TB4 WHERE TB4.NMB3 = :NMB3 ORDER BY AUTHOR ASC"_qs,
+         {u"Айн"_qs, u"Бэкон"_qs, u"Вольтер"_qs}},
     };
     for (const Case& c : cases) {
         pickRow(w->DBGridEh4, 2); // not on the first row before the sort
         c.button->click();
+        QCOMPARE(DataModule1->FDQuery4->SQL(), c.sql);
         QCOMPARE(shownAuthors(w->DBGridEh4), c.authors);
         // The first row of the new order is current and the panel shows it.
         QCOMPARE(DataModule1->FDQuery4->RecNo(), 0);

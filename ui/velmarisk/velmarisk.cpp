@@ -55,6 +55,8 @@ template <typename Handler> void runHandler(Handler handler)
         handler();
     } catch (const std::exception& error) {
         ShowException(error);
+    } catch (...) {
+        ShowUnknownException();
     }
 }
 
