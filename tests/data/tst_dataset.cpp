@@ -1,14 +1,19 @@
 // The dataset layer on its own: a connection and query datasets over a
 // throw-away MAIN.DB, checked from a second connection where it matters.
 #include "dataset/Dataset.h"
+#include "dataset/DataSource.h"
 
 #include "Fixture.h"
 
 #include <QFile>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -76,6 +81,19 @@ QStringList texts(QueryDataset* q, const QString& column)
     return out;
 }
 
+// The bytes of a valid SQLite file that holds no table.
+QByteArray emptyDatabaseBytes()
+{
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath(QStringLiteral("x.db")).toUtf8();
+    sqlite3* db = nullptr;
+    sqlite3_open(path.constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE t (a); DROP TABLE t;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QFile f(QString::fromUtf8(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 int g_busyOn = 0;
 int g_busyOff = 0;
 void countBusy(bool busy)
@@ -116,6 +134,7 @@ private Q_SLOTS:
     void clientOrderUsesRussianCollation();
     void postedRowTakesItsPlaceInClientOrder();
     void waitCursorShowsWhileWorking();
+    void openWithTextAndDataSourceAutoEdit();
 };
 
 void TestDataset::connectionNeverCreatesAFile()
@@ -143,6 +162,8 @@ void TestDataset::connectionOnOddFiles_data()
 
     QTest::newRow("zero bytes") << QByteArray() << true
                                 << QStringLiteral("FDQuery1: no such table: TB0");
+    QTest::newRow("database without tables")
+        << emptyDatabaseBytes() << true << QStringLiteral("FDQuery1: no such table: TB0");
     QTest::newRow("not a database") << QByteArray("This is plain text, not SQLite.\n").repeated(40)
                                     << false << QStringLiteral("file is not a database");
 }
@@ -803,6 +824,32 @@ void TestDataset::waitCursorShowsWhileWorking()
     errorOf([&] { bad->Open(); });
     QCOMPARE(g_busyOn, g_busyOff);
     WaitCursor::SetHandler(nullptr);
+}
+
+void TestDataset::openWithTextAndDataSourceAutoEdit()
+{
+    Db db;
+    db.fillAphorisms(3);
+    QueryDataset* q = db.query("SELECT * FROM TB4");
+    q->Open("SELECT * FROM TB4 WHERE NMB4 = 2");
+    QCOMPARE(q->RecordCount(), 1);
+    q->Open(QString()); // an empty text reopens the one it has
+    QCOMPARE(q->SQL(), QStringLiteral("SELECT * FROM TB4 WHERE NMB4 = 2"));
+    QCOMPARE(q->RecordCount(), 1);
+    QVERIFY(errorOf([&] { q->SetSQL("SELECT 1"); }).startsWith("FDQuery5: "));
+
+    // Typing into a bound control starts editing, or inserting on no rows.
+    DataSource source(QStringLiteral("DataSource5"), q);
+    source.Edit();
+    QCOMPARE(q->State(), DatasetState::Edit);
+    q->Cancel();
+    source.SetAutoEdit(false);
+    source.Edit();
+    QCOMPARE(q->State(), DatasetState::Browse);
+    source.SetAutoEdit(true);
+    q->Open("SELECT * FROM TB4 WHERE 0");
+    source.Edit();
+    QCOMPARE(q->State(), DatasetState::Insert);
 }
 
 QTEST_GUILESS_MAIN(TestDataset)
