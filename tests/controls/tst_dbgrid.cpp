@@ -55,10 +55,12 @@ private Q_SLOTS:
     void findNextSearchesRowsIgnoringCase();
     void rowHeightSnapsToWholeLines_data();
     void rowHeightSnapsToWholeLines();
+    void draggingARowEdgeSizesAllRows();
     void recordBarCountsAndNavigates();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
     void readOnlyGridNeitherInsertsNorDeletes();
+    void inPlaceEditIsPostedWhenTheRowIsLeft();
     void unchangedNewRowIsDroppedOnLeaving();
     void downArrowOnLastRowAppendsUnlessTheWindowClearsTheKey();
     void doubleClickIsSignalled();
@@ -264,6 +266,35 @@ void TestDbGrid::rowHeightSnapsToWholeLines()
         QCOMPARE(grid.view()->rowHeight(row), grid.heightForLines(lines));
 }
 
+void TestDbGrid::draggingARowEdgeSizesAllRows()
+{
+    Catalogue c;
+    c.addAforizms(10);
+    GridWindow w(c);
+    w.grid->setRowSizing(true);
+    c.dataset.Open();
+    QVERIFY(w.ready());
+    QWidget* viewport = w.grid->view()->viewport();
+    // The lower edge of the second row, dragged down by about two lines.
+    const int edge = w.grid->view()->rowViewportPosition(1) + w.grid->view()->rowHeight(1) - 1;
+    const int target = edge + 2 * (2 * w.grid->lineHeight()) + 1; // two rows above the edge
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(50, edge));
+    QTest::mouseMove(viewport, QPoint(50, target));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(50, target));
+    QCOMPARE(w.grid->rowLines(), 3);
+    for (int row = 0; row < w.grid->model()->rowCount(); ++row)
+        QCOMPARE(w.grid->view()->rowHeight(row), w.grid->heightForLines(3));
+    QCOMPARE(c.dataset.RecNo(), 0); // grabbing an edge is not a click on a row
+
+    // Without row sizing the edge cannot be grabbed.
+    w.grid->setRowSizing(false);
+    const int height = w.grid->rowHeight();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(50, height - 1));
+    QTest::mouseMove(viewport, QPoint(50, height * 2));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(50, height * 2));
+    QCOMPARE(w.grid->rowHeight(), height);
+}
+
 void TestDbGrid::recordBarCountsAndNavigates()
 {
     Catalogue c;
@@ -345,6 +376,31 @@ void TestDbGrid::readOnlyGridNeitherInsertsNorDeletes()
     QCOMPARE(c.dataset.State(), DatasetState::Browse);
     QCOMPARE(c.dataset.RecordCount(), 2);
     QCOMPARE(c.stored("SELECT COUNT(*) FROM TB4").toInt(), 2);
+}
+
+void TestDbGrid::inPlaceEditIsPostedWhenTheRowIsLeft()
+{
+    Catalogue c;
+    c.addAforizms(3);
+    ScriptedDialogsScope scope;
+    GridWindow w(c);
+    w.grid->setReadOnly(false);
+    c.dataset.Open();
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_F2); // opens the cell editor on (0, AUTHOR)
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != w.grid->view());
+    QTest::keyClick(editor, Qt::Key_End);
+    typeText(editor, " Старший");
+    QCOMPARE(c.dataset.State(), DatasetState::Browse); // still only in the editor
+    QTest::keyClick(editor, Qt::Key_Down);             // leaves the row
+    QCOMPARE(c.dataset.RecNo(), 1);
+    QCOMPARE(c.dataset.State(), DatasetState::Browse);
+    QCOMPARE(c.stored("SELECT AUTHOR FROM TB4 WHERE NMB4 = 1").toString(),
+             QStringLiteral("Автор 1 Старший"));
+    QCOMPARE(w.grid->model()->index(0, 0).data().toString(), QStringLiteral("Автор 1 Старший"));
+    QVERIFY(scope.dialogs.asked().isEmpty());
 }
 
 void TestDbGrid::unchangedNewRowIsDroppedOnLeaving()

@@ -73,6 +73,13 @@ public:
     void keyboardSearch(const QString&) override {} // letters never jump to rows
 
 protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QTableView::showEvent(event);
+        if (currentIndex().isValid())
+            scrollTo(currentIndex());
+    }
+
     void keyPressEvent(QKeyEvent* event) override
     {
         int key = event->key();
@@ -227,7 +234,12 @@ DbGrid::DbGrid(QWidget* parent) : QWidget(parent)
     setRowHeight(0);
 }
 
-DbGrid::~DbGrid() = default;
+DbGrid::~DbGrid()
+{
+    // Deleting the children may move the focus; this object is no longer a
+    // grid by then.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void DbGrid::setDataSource(data::DataSource* source)
 {
@@ -556,7 +568,9 @@ void DbGrid::syncViewFromDataset()
     if (view_->selectionBehavior() == QAbstractItemView::SelectRows)
         flags |= QItemSelectionModel::Rows;
     selection->setCurrentIndex(index, flags);
-    view_->scrollTo(index);
+    // A hidden view has no size yet; it scrolls when it is shown.
+    if (view_->isVisible())
+        view_->scrollTo(index);
 }
 
 void DbGrid::onViewCurrentChanged(const QModelIndex& current, const QModelIndex&)
