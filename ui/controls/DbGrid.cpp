@@ -127,8 +127,11 @@ public:
             for (auto group : {QPalette::Active, QPalette::Inactive})
                 opt.palette.setColor(group, QPalette::Highlight, kMarkSelected);
         }
-        if (!grid_->showFocusCell_)
-            opt.state &= ~QStyle::State_HasFocus;
+        // Without the marked focus cell the current cell looks like any
+        // other; only the focus frame shows it while the grid has the focus.
+        if (!grid_->showFocusCell_ && index == grid_->view_->currentIndex() &&
+            grid_->view_->selectionBehavior() != QAbstractItemView::SelectRows)
+            opt.state &= ~QStyle::State_Selected;
         const QWidget* widget = opt.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
@@ -556,6 +559,8 @@ void DbGrid::syncViewFromDataset()
         return;
     QScopedValueRollback<bool> guard(syncing_, true);
     data::QueryDataset* ds = dataset();
+    if (ds && ds->ControlsDisabled())
+        return; // dataSetChanged brings the grid up to date afterwards
     const int row = ds && ds->Active() ? ds->RecNo() : -1;
     if (row < 0 || row >= model_->rowCount() || model_->columnCount() == 0) {
         selection->clear();

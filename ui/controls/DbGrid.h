@@ -60,7 +60,10 @@ public:
     void setTitleAlignment(Qt::Alignment alignment); // centred by default
     void setGridLines(bool on);                      // on by default
     void setRowSelect(bool on);                      // whole-row selection; off by default
-    void setShowFocusCell(bool on);                  // draw the focused cell marked; on by default
+    // On (the default): the current cell is drawn highlighted. Off: it looks
+    // like the other cells and only the focus frame marks it. Rows selected
+    // whole are highlighted either way.
+    void setShowFocusCell(bool on);
     void setColumnsResizable(bool on);
     void setColumnsMovable(bool on);
     // Scroll bars per direction: Qt::ScrollBarAlwaysOn / AlwaysOff / AsNeeded.
