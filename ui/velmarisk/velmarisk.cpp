@@ -227,16 +227,6 @@ void TfmMain::buildLists()
     DBGridEh4->setRecordBarVisible(true);
     DBGridEh4->setRowSizing(true);
     DBGridEh4->setRowHeight(DBGridEh4->lineHeight() + 4); // snapped to one text line
-
-    // The chosen row stays marked while another list has the focus.
-    for (controls::DbGrid* grid : {DBGridEh1, DBGridEh2, DBGridEh3, DBGridEh4}) {
-        QPalette pal = grid->view()->palette();
-        pal.setColor(QPalette::Inactive, QPalette::Highlight,
-                     pal.color(QPalette::Active, QPalette::Highlight));
-        pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     pal.color(QPalette::Active, QPalette::HighlightedText));
-        grid->view()->setPalette(pal);
-    }
 }
 
 void TfmMain::buildDetailPanel()
