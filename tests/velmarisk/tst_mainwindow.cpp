@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QPointer>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -104,6 +105,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -143,15 +145,27 @@ private slots:
     void exportCancelWritesNothing();
 
 private:
+    QTemporaryDir templateDir; // the catalogue, filled once and copied for each test
+    QString templateDb;
+    Catalogue templateCat;
     std::unique_ptr<ProgramWorld> world;
     Catalogue cat;
     TfmMain* w = nullptr;
 };
 
+void TestMainWindow::initTestCase()
+{
+    QVERIFY(templateDir.isValid());
+    templateDb = templateDir.filePath(u"MAIN.DB"_qs);
+    testsupport::createDatabase(templateDb);
+    templateCat = fillCatalogue(templateDb);
+}
+
 void TestMainWindow::init()
 {
-    world = std::make_unique<ProgramWorld>();
-    cat = fillCatalogue(world->db());
+    world = std::make_unique<ProgramWorld>(false);
+    QVERIFY(QFile::copy(templateDb, world->db()));
+    cat = templateCat;
     w = world->createProgram();
     QVERIFY2(world->dialogs.asked().isEmpty(),
              qPrintable(world->dialogs.asked().value(0).text)); // start-up went well
