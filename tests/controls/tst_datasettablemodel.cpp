@@ -18,6 +18,8 @@ private Q_SLOTS:
     void setDataWithTheSameValueStartsNoEdit();
     void setDataFailureIsReportedNotThrown();
     void followsTheSourceToAnotherDataset();
+    void followsRowsThatMoveInTheClientOrder_data();
+    void followsRowsThatMoveInTheClientOrder();
 };
 
 // Every structural change of the dataset must reach the model as a matching
@@ -173,6 +175,48 @@ void TestDatasetTableModel::followsTheSourceToAnotherDataset()
     QCOMPARE(model.rowCount(), 1);
     c.source.SetDataSet(nullptr);
     QCOMPARE(model.rowCount(), 0);
+}
+
+void TestDatasetTableModel::followsRowsThatMoveInTheClientOrder_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("author");
+    QTest::addColumn<int>("newRow");
+    QTest::newRow("down to the end") << 0 << "Я" << 4;
+    QTest::newRow("down one") << 1 << "Гв" << 2;
+    QTest::newRow("up to the top") << 4 << "А" << 0;
+    QTest::newRow("up one") << 3 << "Вв" << 2;
+    QTest::newRow("stays") << 2 << "Ввв" << 2;
+}
+
+// A posted row takes its place in the client order; the model must move it
+// there, not just repaint it.
+void TestDatasetTableModel::followsRowsThatMoveInTheClientOrder()
+{
+    QFETCH(int, row);
+    QFETCH(QString, author);
+    QFETCH(int, newRow);
+    Catalogue c;
+    for (const char* name : {"Б", "В", "Г", "Д", "Е"})
+        c.add(QString::fromUtf8(name), "текст");
+    c.dataset.SetClientOrder({"AUTHOR"});
+    DatasetTableModel model(&c.source);
+    model.setFields({"AUTHOR"});
+    model.setReadOnly(false);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    c.dataset.Open();
+    QPersistentModelIndex edited(model.index(row, 0));
+
+    QVERIFY(model.setData(edited, author));
+    c.dataset.Post();
+    QCOMPARE(edited.row(), newRow);
+    QCOMPARE(edited.data().toString(), author);
+    QStringList shown;
+    for (int r = 0; r < model.rowCount(); ++r)
+        shown << model.index(r, 0).data().toString();
+    QStringList sorted = shown;
+    std::sort(sorted.begin(), sorted.end());
+    QCOMPARE(shown, sorted);
 }
 
 QTEST_MAIN(TestDatasetTableModel)

@@ -107,6 +107,11 @@ void TestDbGrid::viewAndDatasetMoveTogether()
     QCOMPARE(w.grid->currentRow(), 5);
     c.dataset.Close();
     QCOMPARE(w.grid->currentRow(), -1);
+    // Re-queries keep the columns as set.
+    c.dataset.Open();
+    QCOMPARE(w.grid->view()->columnWidth(0), 120);
+    QCOMPARE(w.grid->view()->columnWidth(1), 300);
+    QCOMPARE(w.grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Афоризм"));
 }
 
 void TestDbGrid::fetchesOnlyWhatIsShown()
