@@ -706,17 +706,17 @@ void TestMainWindow::exportFailures_data()
     QTest::newRow("full disk") << u"/dev/full"_qs << u"I/O error 28"_qs;
     QTest::newRow("missing folder") << u"нет такой папки/a.txt"_qs << u"File not found"_qs;
     QTest::newRow("name too long") << QString(300, u'ж') + u".txt"_qs << u"Invalid filename"_qs;
-    QTest::newRow("a folder") << QString() << u"File access denied"_qs;
+    QTest::newRow("a folder") << u"."_qs << u"File access denied"_qs;
+    QTest::newRow("the collection itself") << u"MAIN.DB"_qs << u"File access denied"_qs;
 }
 
 void TestMainWindow::exportFailures()
 {
     QFETCH(QString, path);
     QFETCH(QString, message);
-    if (path.isEmpty())
-        path = world->dir(); // the program's own folder, chosen as the file
-    else if (!path.startsWith(u'/'))
+    if (!path.startsWith(u'/'))
         path = world->dir() + u'/' + path;
+    const QByteArray database = fileBytes(world->db());
 
     world->dialogs.queue(Button::Yes);
     world->saveDialog.queue(path);
@@ -727,6 +727,7 @@ void TestMainWindow::exportFailures()
         QCOMPARE(QString::fromUtf8(e.what()), message);
     }
     QVERIFY(world->opener.opened().isEmpty()); // stopped at the failure
+    QCOMPARE(fileBytes(world->db()), database);
 }
 
 void TestMainWindow::exportErrorReachesTheUserFromTheButton()

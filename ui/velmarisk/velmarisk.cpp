@@ -20,6 +20,8 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <cerrno>
+
 TfmMain* fmMain = nullptr;
 
 namespace {
@@ -498,6 +500,12 @@ void TfmMain::SaveToFile(int ds)
     const QString path = services::saveFileDialog().Execute(SaveDialog1);
     if (path.isEmpty())
         return;
+
+    // Text appended to the collection itself would damage it.
+    const QString database = DataModule1->FDConnection1->Database();
+    if (!database.isEmpty() && QFileInfo(path).exists() &&
+        QFileInfo(path).canonicalFilePath() == QFileInfo(database).canonicalFilePath())
+        throw EInOutError(EACCES);
 
     AnsiTextFile file(path);
     file.OpenAppendOrCreate();
