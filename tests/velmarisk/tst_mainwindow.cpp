@@ -125,6 +125,7 @@ private slots:
     void sortKeepsTypedChange();
 
     void addStartsRowInCurrentNode();
+    void addThenDeleteStoresNothing();
     void addWithoutLevel3NodeStoresNothing();
     void deleteRemovesAtOnceAndReportsEmptyList();
     void editorAndCatalogueOpenModeless();
@@ -465,6 +466,19 @@ void TestMainWindow::addStartsRowInCurrentNode()
                                                   .arg(cat.death))
                  .toLongLong(),
              4);
+}
+
+void TestMainWindow::addThenDeleteStoresNothing()
+{
+    pickRow(w->DBGridEh3, 1); // Смерть
+    const QStringList before = shownAuthors(w->DBGridEh4);
+    w->tbtAddAforizm->click();
+    w->tbtDelAforizm->click();
+    QVERIFY(world->dialogs.asked().isEmpty());
+    QCOMPARE(
+        testsupport::scalar(world->db(), QStringLiteral("SELECT COUNT(*) FROM TB4")).toLongLong(),
+        6);
+    QCOMPARE(shownAuthors(w->DBGridEh4), before);
 }
 
 void TestMainWindow::addWithoutLevel3NodeStoresNothing()
