@@ -16,7 +16,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cerrno>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 using services::Button;
 using services::MsgKind;
@@ -142,6 +145,7 @@ private slots:
     void exportConvertsToWindows1251();
     void exportFailures_data();
     void exportFailures();
+    void exportStopsAtFailureKeepingWhatWasWritten();
     void exportErrorReachesTheUserFromTheButton();
     void exportCancelWritesNothing();
 
@@ -742,6 +746,35 @@ void TestMainWindow::exportFailures()
     }
     QVERIFY(world->opener.opened().isEmpty()); // stopped at the failure
     QCOMPARE(fileBytes(world->db()), database);
+}
+
+void TestMainWindow::exportStopsAtFailureKeepingWhatWasWritten()
+{
+    // A file-size limit makes the write after the first record fail.
+    w->tbtnSortDateAsc->click();
+    const QString path = world->dir() + u"/limited.txt"_qs;
+    const QByteArray firstRecord("\xC8\xE2\xE0\xED\xEE\xE2\r\n\xCC\xFB\xF1\xEB\xFC.\r\n\r\n");
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(firstRecord.size());
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+
+    world->dialogs.queue(Button::Yes);
+    world->saveDialog.queue(path);
+    QString message;
+    try {
+        w->SaveToFile(0);
+    } catch (const EInOutError& e) {
+        message = QString::fromUtf8(e.what());
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(message, QStringLiteral("I/O error %1").arg(EFBIG));
+    QCOMPARE(fileBytes(path), firstRecord);
+    QVERIFY(world->opener.opened().isEmpty());
 }
 
 void TestMainWindow::exportErrorReachesTheUserFromTheButton()
