@@ -59,6 +59,7 @@ private Q_SLOTS:
     void recordBarCountsAndNavigates();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
+    void deletingANewRowOnlyDropsIt();
     void readOnlyGridNeitherInsertsNorDeletes();
     void inPlaceEditIsPostedWhenTheRowIsLeft();
     void unchangedNewRowIsDroppedOnLeaving();
@@ -363,6 +364,43 @@ void TestDbGrid::deleteAsksFirst()
     QCOMPARE(w.grid->model()->rowCount(), deleted ? 2 : 3);
 }
 
+// A real confirmation box takes the focus while it is open.
+class FocusTakingDialogs : public services::ScriptedDialogs
+{
+public:
+    QWidget* takesFocus = nullptr;
+    Button MessageDlg(const QString& text, services::MsgKind kind, services::Buttons buttons,
+                      Button defaultButton) override
+    {
+        takesFocus->setFocus();
+        return ScriptedDialogs::MessageDlg(text, kind, buttons, defaultButton);
+    }
+};
+
+void TestDbGrid::deletingANewRowOnlyDropsIt()
+{
+    Catalogue c;
+    c.addAforizms(3);
+    FocusTakingDialogs dialogs;
+    services::Dialogs* previous = services::setDialogs(&dialogs);
+    GridWindow w(c);
+    dialogs.takesFocus = w.other;
+    dialogs.queue(Button::Yes);
+    w.grid->setReadOnly(false);
+    c.dataset.Open();
+    c.dataset.MoveTo(1);
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_Insert);
+    QTest::keyClick(w.grid->view(), Qt::Key_Delete, Qt::ControlModifier);
+    services::setDialogs(previous);
+
+    QCOMPARE(dialogs.asked().size(), 1);
+    QCOMPARE(c.dataset.State(), DatasetState::Browse);
+    QCOMPARE(w.grid->model()->rowCount(), 3);
+    QCOMPARE(c.stored("SELECT COUNT(*) FROM TB4").toInt(), 3); // no stored row deleted
+}
+
 void TestDbGrid::readOnlyGridNeitherInsertsNorDeletes()
 {
     Catalogue c;
@@ -438,11 +476,16 @@ void TestDbGrid::unchangedNewRowIsDroppedOnLeaving()
     QCOMPARE(c.dataset.State(), DatasetState::Browse);
     QCOMPARE(w.grid->model()->rowCount(), 3);
 
-    // A new row with a value typed in survives the focus leaving, and is
-    // stored when the row is left.
+    // A new row with a value typed into its cell editor survives the focus
+    // leaving (the editor hands its text over first), and is stored when
+    // the row is left.
     QTest::keyClick(w.grid->view(), Qt::Key_Insert);
-    QVERIFY(w.grid->model()->setData(w.grid->view()->currentIndex(), "Новый автор"));
+    QTest::keyClick(w.grid->view(), Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != w.grid->view());
+    typeText(editor, "Новый автор");
     w.other->setFocus();
+    QCOMPARE(w.grid->model()->index(0, 0).data().toString(), QStringLiteral("Новый автор"));
     QCOMPARE(c.dataset.State(), DatasetState::Insert);
     c.dataset.First();
     QCOMPARE(c.stored("SELECT COUNT(*) FROM TB4").toInt(), 4);

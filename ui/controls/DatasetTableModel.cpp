@@ -1,5 +1,7 @@
 #include "controls/DatasetTableModel.h"
 
+#include <QPersistentModelIndex>
+
 #include <exception>
 
 namespace controls {
@@ -155,14 +157,16 @@ bool DatasetTableModel::setData(const QModelIndex& index, const QVariant& value,
         return false;
     QueryDataset* ds = dataset_;
     const QString text = value.toString();
+    // Leaving a pending change may drop or re-sort a row and shift this one.
+    const QPersistentModelIndex target(index);
     try {
         if (ds->RecNo() != index.row())
             ds->MoveTo(index.row());
-        if (ds->RecNo() != index.row())
-            return false; // the move was refused or the rows shifted
+        if (!target.isValid() || ds->RecNo() != target.row())
+            return false; // the move was refused
         // An editor closed without a change must not start an edit: the row
         // would then count as modified and be written when left.
-        const QVariant old = ds->Value(index.row(), field);
+        const QVariant old = ds->Value(target.row(), field);
         if ((old.isNull() && text.isEmpty()) || (!old.isNull() && old.toString() == text))
             return true;
         if (ds->State() == data::DatasetState::Browse) {
@@ -193,7 +197,7 @@ bool DatasetTableModel::setData(const QModelIndex& index, const QVariant& value,
     }
     // The dataset reports the change (fieldChanged/rowChanged); say it again
     // for views that hold on to the edited index.
-    Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    Q_EMIT dataChanged(target, target, {Qt::DisplayRole, Qt::EditRole});
     return true;
 }
 

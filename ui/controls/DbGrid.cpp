@@ -484,11 +484,16 @@ bool DbGrid::deleteCurrentRow()
     data::QueryDataset* ds = dataset();
     if (readOnly_ || !ds || !ds->Active() || ds->RecordCount() == 0)
         return false;
-    if (confirmDelete_ && services::dialogs().MessageDlg(
-                              QStringLiteral("Удалить запись?"), services::MsgKind::Confirmation,
-                              int(services::Button::Yes) | int(services::Button::No),
-                              services::Button::No) != services::Button::Yes)
-        return false;
+    if (confirmDelete_) {
+        // The box takes the focus away from the grid; that is no reason to
+        // drop a new row, or the delete would then hit the row next to it.
+        QScopedValueRollback<bool> asking(asking_, true);
+        const services::Button answer = services::dialogs().MessageDlg(
+            QStringLiteral("Удалить запись?"), services::MsgKind::Confirmation,
+            int(services::Button::Yes) | int(services::Button::No), services::Button::No);
+        if (answer != services::Button::Yes)
+            return false;
+    }
     try {
         ds->Delete();
     } catch (const std::exception& e) {
@@ -522,8 +527,8 @@ bool DbGrid::handleKey(int key, Qt::KeyboardModifiers modifiers)
     }
     const int row = view_->currentIndex().row();
     const bool lastFetched = row == model_->rowCount() - 1;
-    if ((key == Qt::Key_Down || key == Qt::Key_PageDown || key == Qt::Key_End) &&
-        model_->canFetchMore(QModelIndex()) && (lastFetched || key != Qt::Key_Down)) {
+    if ((key == Qt::Key_Down || key == Qt::Key_PageDown) && model_->canFetchMore(QModelIndex()) &&
+        (lastFetched || key == Qt::Key_PageDown)) {
         // Rows the view does not hold yet: fetch them, then move as usual.
         model_->fetchMore(QModelIndex());
         return false;
@@ -642,7 +647,7 @@ void DbGrid::nav(NavButton button)
 
 void DbGrid::onFocusChanged(QWidget* old, QWidget* now)
 {
-    if (widgetWithin(this, old) && !widgetWithin(this, now))
+    if (!asking_ && widgetWithin(this, old) && !widgetWithin(this, now))
         leaveGrid();
 }
 

@@ -174,6 +174,7 @@ private:
     bool showFocusCell_ = true;
     int rowHeight_ = 0; // 0: one text line
     bool syncing_ = false;
+    bool asking_ = false; // the delete confirmation is open
     // dragging a row edge
     int dragStartY_ = -1;
     int dragEdgeRows_ = 0; // visible rows above the dragged edge, less one
