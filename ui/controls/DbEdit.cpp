@@ -160,6 +160,8 @@ void FieldLink::userEdited()
 
 bool FieldLink::writeBack()
 {
+    if (ownCall_)
+        return false; // an error box of this very write took the focus
     if (!dirty_)
         return true;
     QueryDataset* ds = dataset();
