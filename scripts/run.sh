@@ -14,7 +14,8 @@ BUILD=build
 cmake -G Ninja -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j "${AFORIZM_JOBS:-2}" --target aforizm-db
 
-if ! cmake --build "$BUILD" --target help | grep -q '^aforizm: '; then
+targets=$(ninja -C "$BUILD" -t targets all)
+if ! grep -q '^aforizm: ' <<<"$targets"; then
     echo "run: the program target 'aforizm' is not in this tree yet (app/main.cpp);" \
         "the database tool is built: $BUILD/aforizm-db" >&2
     exit 1
