@@ -446,9 +446,7 @@ int QueryDataset::Impl::fetch(int count, bool announce)
     const int ncols = int(columns.size());
     try {
         while ((count < 0 || int(fresh.size()) < count) && stepRow()) {
-            writer.clear();
-            writer.addStatementRow(stmt, ncols);
-            fresh.push_back(writer.take(arena));
+            fresh.push_back(arena.storeStatementRow(stmt, ncols));
         }
     } catch (...) {
         // Keep what was read; the cursor position counts it.

@@ -27,23 +27,18 @@ using RowBuffer = const char*;
 class RowArena
 {
 public:
+    RowArena() = default;
+    RowArena(const RowArena&) = delete;
+    RowArena& operator=(const RowArena&) = delete;
+
     const char* store(const std::string& bytes)
     {
-        const size_t n = bytes.empty() ? 1 : bytes.size();
-        if (n > kBlock / 4) {
-            big_.emplace_back(new char[n]);
-            std::memcpy(big_.back().get(), bytes.data(), bytes.size());
-            return big_.back().get();
-        }
-        if (used_ + n > kBlock || blocks_.empty()) {
-            blocks_.emplace_back(new char[kBlock]);
-            used_ = 0;
-        }
-        char* p = blocks_.back().get() + used_;
+        char* p = allocate(bytes.size());
         std::memcpy(p, bytes.data(), bytes.size());
-        used_ += n;
         return p;
     }
+    // Stores the statement's current result row straight into the arena.
+    const char* storeStatementRow(sqlite3_stmt* stmt, int columns);
     void clear()
     {
         blocks_.clear();
@@ -52,9 +47,19 @@ public:
     }
 
 private:
-    static constexpr size_t kBlock = 1 << 20;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::vector<std::unique_ptr<char[]>> big_;
+    struct Block
+    {
+        char* data = nullptr;
+        size_t size = 0;
+        bool mapped = false;
+        explicit Block(size_t n);
+        Block(Block&& other) noexcept;
+        Block& operator=(Block&&) = delete;
+        ~Block();
+    };
+    char* allocate(size_t n);
+    std::vector<Block> blocks_;
+    std::vector<Block> big_; // one value each
     size_t used_ = 0;
 };
 
