@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryFile>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace dbtool {
@@ -27,6 +28,14 @@ void checkCatalogue(Database& db)
     };
     // Reading the schema is the first access to the file: this is where a
     // file that is not a database is found out.
+    char* error = nullptr;
+    if (sqlite3_exec(db.handle(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) !=
+        SQLITE_OK) {
+        QString reason = QString::fromUtf8(error ? error : sqlite3_errmsg(db.handle()));
+        sqlite3_free(error);
+        throw Failure(
+            QStringLiteral("%1: cannot be read as a database: %2").arg(db.path(), reason));
+    }
     Statement columns = db.prepare(QStringLiteral("SELECT upper(name) FROM pragma_table_info(?)"));
     for (const Table& table : tables) {
         QStringList present;

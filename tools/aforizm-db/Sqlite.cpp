@@ -18,6 +18,9 @@ Database::Database(const QString& path, Mode mode) : m_path(path)
         throw Failure(QStringLiteral("%1: cannot open the database: %2").arg(path, reason));
     }
     sqlite3_extended_result_codes(m_db, 1);
+    // The program may be reading the same file; give its short locks time
+    // to pass instead of failing at once.
+    sqlite3_busy_timeout(m_db, 5000);
 }
 
 Database::~Database()

@@ -125,7 +125,7 @@ Format detectFormat(const QString& text)
     return Format::Export;
 }
 
-QList<Record> parseFortune(const QString& text, int* emptyRecords)
+QList<Record> parseFortune(const QString& text)
 {
     QList<Record> records;
     QStringList lines = splitLines(text);
@@ -151,7 +151,7 @@ QList<Record> parseFortune(const QString& text, int* emptyRecords)
             records.last().author.isNull() && !records.last().text.isNull())
             records.last().author = record.author;
         else
-            addRecord(records, emptyRecords, std::move(record));
+            addRecord(records, nullptr, std::move(record));
         current.clear();
         start = nextStart;
     };
@@ -203,7 +203,7 @@ ParsedFile readAphorismFile(const QString& path, Format format, const QString& e
     ParsedFile parsed;
     QString text = decodeText(bytes, encoding, path, &parsed.encoding);
     parsed.format = format == Format::Auto ? detectFormat(text) : format;
-    parsed.records = parsed.format == Format::Fortune ? parseFortune(text, &parsed.emptyRecords)
+    parsed.records = parsed.format == Format::Fortune ? parseFortune(text)
                                                       : parseExport(text, &parsed.emptyRecords);
     return parsed;
 }

@@ -35,7 +35,7 @@ struct ParsedFile
     QList<Record> records;
     QString encoding; // "UTF-8", "windows-1251" or the name that was forced
     Format format = Format::Auto;
-    int emptyRecords = 0; // records with neither author nor text, not returned
+    int emptyRecords = 0; // export records with neither author nor text, not returned
 };
 
 // Decodes `bytes` as text. With an empty `encoding`: valid UTF-8 is UTF-8
@@ -50,7 +50,9 @@ QString decodeText(const QByteArray& bytes, const QString& encoding, const QStri
 // Fortune when some line holds only "%", else export.
 Format detectFormat(const QString& text);
 
-QList<Record> parseFortune(const QString& text, int* emptyRecords = nullptr);
+// Empty fortune records (a doubled or final "%") are dropped without notice;
+// empty export records (an empty author and text) are counted.
+QList<Record> parseFortune(const QString& text);
 QList<Record> parseExport(const QString& text, int* emptyRecords = nullptr);
 
 // Reads, decodes and parses one file; throws Failure naming the file.
