@@ -160,6 +160,8 @@ struct QueryDataset::Impl
     qint64 consumed = 0; // result rows read from the statement so far
     bool exhausted = true;
     bool released = false; // reset by ReleaseCursor; re-run and skip on next fetch
+    qint64 lastKey = 0;    // key of the last row read from the statement
+    bool haveLastKey = false;
 
     std::vector<ColumnInfo> columns;
     QString table; // the one table a writable statement reads, else empty
@@ -235,11 +237,13 @@ struct QueryDataset::Impl
         consumed = 0;
         exhausted = true;
         released = false;
+        haveLastKey = false;
     }
     void prepare();
     void readColumns();
     void bindParams();
     bool stepRow();                      // true: a row is ready; false: no more rows
+    bool resume();
     int fetch(int count, bool announce); // returns rows added
     void fetchAll(bool announce) { fetch(-1, announce); }
     void runQuery(int atLeast);
@@ -317,6 +321,7 @@ void QueryDataset::Impl::prepare()
     consumed = 0;
     exhausted = false;
     released = false;
+    haveLastKey = false;
 }
 
 void QueryDataset::Impl::readColumns()
@@ -397,32 +402,66 @@ void QueryDataset::Impl::bindParams()
     }
 }
 
+// Runs the statement again after ReleaseCursor and stands after the last row
+// read. With a key column that is the row with the last key read, so rows
+// deleted or added before it by a write in between do not shift the place;
+// without one (or when that row itself is gone) it goes by the row count.
+bool QueryDataset::Impl::resume()
+{
+    const auto step = [this] {
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            const QString why = QString::fromUtf8(sqlite3_errmsg(db()));
+            sqlite3_reset(stmt);
+            fail(why);
+        }
+        return rc == SQLITE_ROW;
+    };
+    qint64 skip = consumed;
+    if (keyColumn >= 0 && haveLastKey) {
+        while (step()) {
+            if (sqlite3_column_type(stmt, keyColumn) == SQLITE_INTEGER &&
+                sqlite3_column_int64(stmt, keyColumn) == lastKey)
+                return true;
+        }
+        // The last row read was deleted: one row fewer stands before the place.
+        sqlite3_reset(stmt);
+        skip = consumed - 1;
+    }
+    for (qint64 skipped = 0; skipped < skip; ++skipped) {
+        if (!step())
+            return false;
+    }
+    return true;
+}
+
 bool QueryDataset::Impl::stepRow()
 {
     if (exhausted || !stmt)
         return false;
     if (released) {
-        // The cursor was given up for a write: run the statement again and
-        // skip the rows already held.
+        // The cursor was given up for a write: run the statement again.
         released = false;
-        for (qint64 skipped = 0; skipped < consumed; ++skipped) {
-            const int rc = sqlite3_step(stmt);
-            if (rc == SQLITE_DONE) {
-                sqlite3_reset(stmt);
-                exhausted = true;
-                return false;
-            }
-            if (rc != SQLITE_ROW) {
-                const QString why = QString::fromUtf8(sqlite3_errmsg(db()));
-                sqlite3_reset(stmt);
-                released = true;
-                fail(why);
-            }
+        bool more = false;
+        try {
+            more = resume();
+        } catch (...) {
+            released = true; // a later fetch tries again
+            throw;
+        }
+        if (!more) {
+            sqlite3_reset(stmt);
+            exhausted = true;
+            return false;
         }
     }
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW) {
         ++consumed;
+        if (keyColumn >= 0) {
+            haveLastKey = sqlite3_column_type(stmt, keyColumn) == SQLITE_INTEGER;
+            lastKey = sqlite3_column_int64(stmt, keyColumn);
+        }
         return true;
     }
     // Reset at once: a finished statement must not hold back any commit.

@@ -129,6 +129,8 @@ private Q_SLOTS:
     void statementsThatWouldWriteAreRefused();
     void rowsAreFetchedOnDemand();
     void writeCommitsWhileAnotherCursorIsHalfRead();
+    void fetchingResumesAfterWritesBehindTheCursor_data();
+    void fetchingResumesAfterWritesBehindTheCursor();
     void refreshKeepsTheRowByKey();
     void disabledControlsHoldBackVisibleSignals();
     void clientOrderUsesRussianCollation();
@@ -686,6 +688,54 @@ void TestDataset::writeCommitsWhileAnotherCursorIsHalfRead()
     for (int i = 0; i < k.size(); ++i)
         QCOMPARE(k[i], qint64(i + 1));
     QCOMPARE(hits->Value(1999, hits->FieldIndex("SOURCE")).toString(), QStringLiteral("outside"));
+}
+
+void TestDataset::fetchingResumesAfterWritesBehindTheCursor_data()
+{
+    QTest::addColumn<int>("deleteAt"); // row index relative to the rows read; 0: none
+    QTest::addColumn<bool>("insertRow");
+    QTest::newRow("row read earlier deleted") << -100 << false;
+    QTest::newRow("last row read deleted") << -1 << false;
+    QTest::newRow("row not read yet deleted") << 100 << false;
+    QTest::newRow("row added") << 0 << true;
+}
+
+void TestDataset::fetchingResumesAfterWritesBehindTheCursor()
+{
+    QFETCH(int, deleteAt);
+    QFETCH(bool, insertRow);
+    Db db;
+    db.fillAphorisms(1000);
+    QueryDataset* hits = db.query("SELECT * FROM TB4", "FDQuery5");
+    hits->Open();
+    hits->FetchMore(300);
+    const int read = hits->RecordCount();
+
+    QueryDataset* one = db.query("SELECT * FROM TB4 WHERE NMB4 = :key", "FDQuery6");
+    if (deleteAt != 0) {
+        one->SetParamValue("key", read + 1 + (deleteAt < 0 ? deleteAt : deleteAt));
+        one->Open();
+        QCOMPARE(one->RecordCount(), 1);
+        one->Delete();
+    }
+    if (insertRow) {
+        one->SetParamValue("key", 1);
+        one->Open();
+        one->Append();
+        one->Post();
+    }
+
+    // Every stored row once, in the statement's order: none lost, none twice.
+    hits->Last();
+    QList<qint64> expected;
+    QueryDataset* all = db.query("SELECT * FROM TB4");
+    all->Open();
+    all->Last();
+    expected = keys(all, "NMB4");
+    QList<qint64> got = keys(hits, "NMB4");
+    if (deleteAt < 0) // the deleted row had been read and stays in the list
+        got.removeOne(read + 1 + deleteAt);
+    QCOMPARE(got, expected);
 }
 
 void TestDataset::refreshKeepsTheRowByKey()
