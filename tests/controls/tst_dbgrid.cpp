@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QtTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 using controls::DbGrid;
 using data::DatasetState;
@@ -57,6 +58,8 @@ private Q_SLOTS:
     void rowHeightSnapsToWholeLines();
     void draggingARowEdgeSizesAllRows();
     void recordBarCountsAndNavigates();
+    void wheelMovesTheCurrentRow_data();
+    void wheelMovesTheCurrentRow();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
     void deletingANewRowOnlyDropsIt();
@@ -328,6 +331,48 @@ void TestDbGrid::recordBarCountsAndNavigates()
     QCOMPARE(w.grid->recordCountLabel()->text(), QStringLiteral("99"));
     c.dataset.Close();
     QCOMPARE(w.grid->recordCountLabel()->text(), QStringLiteral("0"));
+}
+
+void TestDbGrid::wheelMovesTheCurrentRow_data()
+{
+    QTest::addColumn<int>("startRow");
+    QTest::addColumn<QList<int>>("turns"); // angle deltas, positive = away from the user
+    QTest::addColumn<int>("expectedRow");
+
+    QTest::newRow("one notch down") << 0 << QList<int>{-120} << 1;
+    QTest::newRow("three notches up") << 10 << QList<int>{120, 120, 120} << 7;
+    QTest::newRow("half notches add up") << 5 << QList<int>{-60, -60} << 6;
+    QTest::newRow("stops at the first row") << 1 << QList<int>{120, 120, 120} << 0;
+    QTest::newRow("fetches past the rows held") << 0 << QList<int>(150, -120) << 150;
+    QTest::newRow("stops at the last row") << 195 << QList<int>(10, -120) << 199;
+}
+
+void TestDbGrid::wheelMovesTheCurrentRow()
+{
+    QFETCH(int, startRow);
+    QFETCH(QList<int>, turns);
+    QFETCH(int, expectedRow);
+
+    Catalogue c;
+    c.addAforizms(200);
+    GridWindow w(c);
+    w.grid->setScrollBars(Qt::ScrollBarAlwaysOff, Qt::ScrollBarAlwaysOff);
+    c.dataset.Open();
+    QVERIFY(w.ready());
+    if (startRow > 0) {
+        c.dataset.Last();
+        c.dataset.MoveTo(startRow);
+    }
+
+    QWidget* viewport = w.grid->view()->viewport();
+    const QPointF at(20, 20);
+    for (int delta : turns) {
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+    }
+    QCOMPARE(c.dataset.RecNo(), expectedRow);
+    QCOMPARE(w.grid->currentRow(), expectedRow);
 }
 
 void TestDbGrid::deleteAsksFirst_data()

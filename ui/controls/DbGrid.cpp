@@ -19,6 +19,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <exception>
 
@@ -80,6 +81,18 @@ protected:
             scrollTo(currentIndex());
     }
 
+    // The wheel moves the current row, a row per notch, as the keyboard does:
+    // the catalogue lists have no scroll bars and are browsed this way.
+    void wheelEvent(QWheelEvent* event) override
+    {
+        wheelDelta_ += event->angleDelta().y();
+        const int notches = wheelDelta_ / QWheelEvent::DefaultDeltasPerStep;
+        wheelDelta_ -= notches * QWheelEvent::DefaultDeltasPerStep;
+        if (notches != 0)
+            grid_->moveByRows(-notches);
+        event->accept();
+    }
+
     void keyPressEvent(QKeyEvent* event) override
     {
         int key = event->key();
@@ -99,6 +112,7 @@ protected:
 
 private:
     DbGrid* grid_;
+    int wheelDelta_ = 0; // eighths of a degree not yet turned into a row move
 };
 
 // --- the cell painter ----------------------------------------------------
@@ -591,6 +605,19 @@ void DbGrid::onViewCurrentChanged(const QModelIndex& current, const QModelIndex&
     if (!ds || !ds->Active() || ds->RecNo() == current.row())
         return;
     moveDatasetTo(current.row());
+}
+
+void DbGrid::moveByRows(int delta)
+{
+    data::QueryDataset* ds = dataset();
+    if (!ds || !ds->Active() || model_->rowCount() == 0)
+        return;
+    int target = qMax(0, ds->RecNo() + delta);
+    while (target >= model_->rowCount() && model_->canFetchMore({}))
+        model_->fetchMore({});
+    target = qMin(target, model_->rowCount() - 1);
+    if (target != ds->RecNo())
+        moveDatasetTo(target);
 }
 
 bool DbGrid::moveDatasetTo(int row)

@@ -125,6 +125,9 @@ public:
 
     // The view's current row (-1 when none).
     int currentRow() const;
+    // Moves the current row by delta rows (negative: up), fetching rows as
+    // needed and stopping at the first and last row. The mouse wheel uses it.
+    void moveByRows(int delta);
 
 Q_SIGNALS:
     void doubleClicked();
