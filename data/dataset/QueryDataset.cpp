@@ -242,7 +242,7 @@ struct QueryDataset::Impl
     void prepare();
     void readColumns();
     void bindParams();
-    bool stepRow();                      // true: a row is ready; false: no more rows
+    bool stepRow(); // true: a row is ready; false: no more rows
     bool resume();
     int fetch(int count, bool announce); // returns rows added
     void fetchAll(bool announce) { fetch(-1, announce); }
@@ -286,7 +286,7 @@ struct QueryDataset::Impl
     void endDetailChanges();
     void requeryDetails();
     void requeryFromMaster();
-    bool masterHasRow() const;
+    bool orphan() const;
 
     // --- moving -----------------------------------------------------------
     void setCurrent(int row, bool force = false);
@@ -665,9 +665,18 @@ void QueryDataset::Impl::placeRow(int row)
 
 // --- chain --------------------------------------------------------------
 
-bool QueryDataset::Impl::masterHasRow() const
+// A new detail row that would be stored without a master record: its link
+// column got no key when the row was started (the master had no current row,
+// or only a new one without a key yet) and none was written into it since.
+// Without the link column in the statement, the master's current row counts.
+bool QueryDataset::Impl::orphan() const
 {
-    return master && !master->d->currentKeyOf(masterKeyField).isNull();
+    if (!master || pending != Pending::Insert)
+        return false;
+    const int link = q->FieldIndex(linkColumn);
+    if (link >= 0)
+        return pendingValues[size_t(link)].isNull();
+    return master->d->currentKeyOf(masterKeyField).isNull();
 }
 
 // Before an operation on this dataset: each detail's pending change is posted
@@ -789,7 +798,7 @@ bool QueryDataset::Impl::reread(qint64 key, RowBuffer& out)
 void QueryDataset::Impl::post()
 {
     checkWritable();
-    if (pending == Pending::Insert && master && !masterHasRow())
+    if (orphan())
         fail(QStringLiteral("Cannot post a new record: the master dataset %1 has no current "
                             "record to attach it to")
                  .arg(master->Name()));

@@ -308,6 +308,20 @@ void TestDataModule::orphanRowsAreRefused()
     dm->FDQuery2->FieldByName("GROUP2").SetAsString("x");
     QVERIFY(errorOf([&] { dm->FDQuery2->Post(); }).contains("master"));
     QCOMPARE(scalar(cat->path(), "SELECT count(*) FROM TB1 WHERE NMB1 IS NULL").toLongLong(), 0);
+    dm->FDQuery2->Cancel();
+    dm->FDQuery1->Cancel();
+
+    // A new aphorism started in a node keeps that node: closing and reopening
+    // the top list (as a jump does) stores it there, even though the lists
+    // now stand on a section without nodes.
+    goToLate();
+    q4->Append();
+    q4->FieldByName("AUTHOR").SetAsString("Лермонтов");
+    dm->FDQuery1->Close();
+    dm->FDQuery1->Open();
+    QCOMPARE(q4->RecordCount(), 0);
+    QCOMPARE(scalar(cat->path(), "SELECT NMB3 FROM TB4 WHERE AUTHOR = 'Лермонтов'").toLongLong(),
+             cat->late);
 }
 
 void TestDataModule::pendingDetailChangeEndsBeforeMasterOperation()
