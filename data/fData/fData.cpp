@@ -65,6 +65,8 @@ TDataModule1::~TDataModule1()
 
 void DuplicateAforizm()
 {
+    if (!DataModule1)
+        throw DataError(QStringLiteral("DuplicateAforizm: the data module does not exist"));
     QueryDataset* ds = DataModule1->FDQuery4;
 
     // The first two columns are the node link and the key: the data layer
