@@ -290,6 +290,7 @@ struct QueryDataset::Impl
 
     // --- moving -----------------------------------------------------------
     void setCurrent(int row, bool force = false);
+    void startNewRow(int pos, int returnTo);
     void leaveRow(); // ends pending changes before a move
     void dropInsert();
 
@@ -1213,32 +1214,39 @@ QVariant QueryDataset::Value(int row, int column) const
     return d->value(row, column);
 }
 
+// A new, empty row at pos becomes the pending insert; a detail's row gets
+// its link column from the master's current row. Dropping it again returns
+// to the row returnTo.
+void QueryDataset::Impl::startNewRow(int pos, int returnTo)
+{
+    rowBeforeInsert = returnTo;
+    Q_EMIT q->rowAboutToBeInserted(pos);
+    rows.insert(rows.begin() + pos, nullRow());
+    Q_EMIT q->rowInserted(pos);
+    pending = Pending::Insert;
+    modified = false;
+    pendingValues.assign(columns.size(), QVariant());
+    pendingSet.assign(columns.size(), 0);
+    if (master) {
+        const int link = q->FieldIndex(linkColumn);
+        if (link >= 0) {
+            pendingValues[size_t(link)] = master->d->currentKeyOf(masterKeyField);
+            pendingSet[size_t(link)] = 1;
+        }
+    }
+    eof = false;
+    bof = false;
+    emitState();
+    setCurrent(pos, true);
+}
+
 void QueryDataset::Append()
 {
     d->checkActive();
     d->checkWritable();
     d->leaveRow();
     d->fetchAll(true);
-    const int pos = int(d->rows.size());
-    d->rowBeforeInsert = d->cur;
-    Q_EMIT rowAboutToBeInserted(pos);
-    d->rows.push_back(d->nullRow());
-    Q_EMIT rowInserted(pos);
-    d->pending = Pending::Insert;
-    d->modified = false;
-    d->pendingValues.assign(d->columns.size(), QVariant());
-    d->pendingSet.assign(d->columns.size(), 0);
-    if (d->master) {
-        const int link = FieldIndex(d->linkColumn);
-        if (link >= 0) {
-            d->pendingValues[size_t(link)] = d->master->d->currentKeyOf(d->masterKeyField);
-            d->pendingSet[size_t(link)] = 1;
-        }
-    }
-    d->eof = false;
-    d->bof = false;
-    d->emitState();
-    d->setCurrent(pos, true);
+    d->startNewRow(int(d->rows.size()), d->cur);
 }
 
 void QueryDataset::Insert()
@@ -1247,25 +1255,7 @@ void QueryDataset::Insert()
     d->checkWritable();
     d->leaveRow();
     const int pos = d->cur < 0 ? 0 : d->cur;
-    d->rowBeforeInsert = pos;
-    Q_EMIT rowAboutToBeInserted(pos);
-    d->rows.insert(d->rows.begin() + pos, d->nullRow());
-    Q_EMIT rowInserted(pos);
-    d->pending = Pending::Insert;
-    d->modified = false;
-    d->pendingValues.assign(d->columns.size(), QVariant());
-    d->pendingSet.assign(d->columns.size(), 0);
-    if (d->master) {
-        const int link = FieldIndex(d->linkColumn);
-        if (link >= 0) {
-            d->pendingValues[size_t(link)] = d->master->d->currentKeyOf(d->masterKeyField);
-            d->pendingSet[size_t(link)] = 1;
-        }
-    }
-    d->eof = false;
-    d->bof = false;
-    d->emitState();
-    d->setCurrent(pos, true);
+    d->startNewRow(pos, pos);
 }
 
 void QueryDataset::Edit()
