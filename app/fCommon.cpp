@@ -1,5 +1,9 @@
 #include "fCommon.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -202,4 +206,10 @@ QString ExecutablePath()
 void SetExecutablePathForTesting(const QString& path)
 {
     executablePathOverride() = path;
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
 }

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+class QWidget;
+
 // A failure whose message is meant for the user. what() is the message in
 // UTF-8, like data::DataError's, so one handler shows either.
 class EAppError : public std::runtime_error
@@ -39,3 +41,6 @@ QString EmbeddedVersionText();
 // elsewhere; an empty path ends the pretence.
 QString ExecutablePath();
 void SetExecutablePathForTesting(const QString& path);
+
+// Places a window in the middle of the screen's free area.
+void CentreOnScreen(QWidget* window);

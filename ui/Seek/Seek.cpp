@@ -1,9 +1,9 @@
 #include "Seek.h"
 
+#include "fCommon.h"
+
 #include <QEvent>
 #include <QEventLoop>
-#include <QGuiApplication>
-#include <QScreen>
 
 TfmSeek* fmSeek = nullptr;
 
@@ -14,8 +14,7 @@ TfmSeek::TfmSeek(QWidget* parent)
     setObjectName(QStringLiteral("fmSeek"));
     setWindowTitle(QStringLiteral("Поиск"));
     resize(754, 572);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 void TfmSeek::ShowModal()

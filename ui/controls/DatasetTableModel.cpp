@@ -258,13 +258,20 @@ void DatasetTableModel::onDataSetReplaced()
     detach();
     dataset_ = source_ ? source_->DataSet() : nullptr;
     attach();
+    takeFreshFields();
+    endResetModel();
+    resetting_ = false;
+}
+
+// After a reset: the fields the open statement returns, and no half-done
+// structural change.
+void DatasetTableModel::takeFreshFields()
+{
     shownFields_.clear();
     if (hasRows())
         for (int i = 0; i < dataset_->FieldCount(); ++i)
             shownFields_ << dataset_->FieldNameAt(i);
     pendingInsert_ = pendingRemove_ = pendingMove_ = 0;
-    endResetModel();
-    resetting_ = false;
 }
 
 void DatasetTableModel::onAboutToReset()
@@ -282,11 +289,7 @@ void DatasetTableModel::onReset()
         resetting_ = true;
         beginResetModel();
     }
-    shownFields_.clear();
-    if (hasRows())
-        for (int i = 0; i < dataset_->FieldCount(); ++i)
-            shownFields_ << dataset_->FieldNameAt(i);
-    pendingInsert_ = pendingRemove_ = pendingMove_ = 0;
+    takeFreshFields();
     endResetModel();
     resetting_ = false;
 }

@@ -68,6 +68,7 @@ private:
     void detach();
     void onAboutToReset();
     void onReset();
+    void takeFreshFields();
     void onRowsAboutToBeFetched(int first, int last);
     void onRowsFetched(int first, int last);
     void onRowAboutToBeInserted(int row);

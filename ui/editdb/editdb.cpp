@@ -1,7 +1,6 @@
 #include "editdb.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include "fCommon.h"
 
 TfmEditdb* fmEditdb = nullptr;
 
@@ -12,6 +11,5 @@ TfmEditdb::TfmEditdb(QWidget* parent)
     setObjectName(QStringLiteral("fmEditdb"));
     setWindowTitle(QStringLiteral("Правка базы данных"));
     resize(741, 489);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }

@@ -1,7 +1,6 @@
 #include "fEdit.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include "fCommon.h"
 
 TfmEditAforizm* fmEditAforizm = nullptr;
 
@@ -10,6 +9,5 @@ TfmEditAforizm::TfmEditAforizm(QWidget* parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("fmEditAforizm"));
     setWindowTitle(QStringLiteral("Правка афоризма"));
     resize(593, 276);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }

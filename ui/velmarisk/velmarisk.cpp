@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QTableView>
 #include <QToolButton>
 
@@ -131,8 +130,7 @@ TfmMain::TfmMain(QWidget* parent)
     setPalette(pal);
     setAutoFillBackground(true);
     resize(728, 612);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 
     buildToolBar();
     buildLists();
