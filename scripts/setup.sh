@@ -10,7 +10,6 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-format
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libfluidsynth-dev libicu-dev
-    libbenchmark-dev
     # the sqlite3 shell, the About window's soundfont, the sample collection's source
     sqlite3 timgm6mb-soundfont fortunes-ru
     # opening an exported file in its application (xdg-open)
