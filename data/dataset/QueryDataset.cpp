@@ -532,7 +532,7 @@ void QueryDataset::Impl::runQuery(int atLeast)
     prepare();
     readColumns();
     bindParams();
-    if (!clientOrder.isEmpty()) {
+    if (!orderColumns().empty()) {
         fetchAll(false);
         sortRows();
     } else {
@@ -545,10 +545,15 @@ void QueryDataset::Impl::runQuery(int atLeast)
 
 // --- order --------------------------------------------------------------
 
+// The columns the fetched rows are kept sorted by. A detail's link column is
+// the same in all its rows and orders nothing: a detail ordered by it alone
+// keeps the statement's order and can fetch its rows on demand.
 std::vector<int> QueryDataset::Impl::orderColumns() const
 {
     std::vector<int> cols;
     for (const QString& c : clientOrder) {
+        if (master && c.compare(linkColumn, Qt::CaseInsensitive) == 0)
+            continue;
         const int i = q->FieldIndex(c);
         if (i >= 0)
             cols.push_back(i);

@@ -81,6 +81,7 @@ private Q_SLOTS:
     void masterMoveRequeriesDetailsBeforeReturning();
     void walkingDownTheChainWithLocate();
     void detailRowsAreReadAgain();
+    void aphorismsOfALargeNodeAreFetchedOnDemand();
     void newDetailRowGetsItsLink();
     void newSectionHasKeyAndEmptyDetails();
     void orphanRowsAreRefused();
@@ -230,6 +231,35 @@ void TestDataModule::detailRowsAreReadAgain()
     dm->FDQuery3->Next();
     dm->FDQuery3->Prior();
     QCOMPARE(column(dm->FDQuery4, "AUTHOR"), QStringList({"Бунин", "Пушкин", "Толстой", "Чехов"}));
+}
+
+void TestDataModule::aphorismsOfALargeNodeAreFetchedOnDemand()
+{
+    // The aphorism list is ordered by its link column, which every row of a
+    // node shares: it keeps the statement's order and needs no full fetch,
+    // so a node of thousands of aphorisms opens with a first handful only.
+    const int total = 2000;
+    exec(cat->path(), QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                     "FROM n WHERE i < %1) INSERT INTO TB4 (NMB3, AUTHOR) "
+                                     "SELECT %2, printf('Автор %05d', i) FROM n")
+                          .arg(total)
+                          .arg(cat->early));
+    openBrowse();
+    QVERIFY(dm->FDQuery1->Locate("NMB1", qint32(cat->life)));
+    QVERIFY(dm->FDQuery2->Locate("NMB2", qint32(cat->love)));
+    QVERIFY(dm->FDQuery3->Locate("NMB3", qint32(cat->early)));
+
+    QueryDataset* aforizms = dm->FDQuery4;
+    QVERIFY(aforizms->RecordCount() < total);
+    QCOMPARE(aforizms->FieldByName("AUTHOR").AsString(), QStringLiteral("Автор 00001"));
+    aforizms->Last();
+    QCOMPARE(aforizms->RecordCount(), total + 1); // and Гоголь, sorting last by author
+    QCOMPARE(aforizms->FieldByName("AUTHOR").AsString(), QStringLiteral("Гоголь"));
+    aforizms->Prior();
+    QCOMPARE(aforizms->FieldByName("AUTHOR").AsString(), QStringLiteral("Автор 02000"));
+
+    // The catalogue lists are still kept in alphabetical order on our side.
+    QCOMPARE(column(dm->FDQuery3, "GROUP3"), QStringList({"Поздняя", "Ранняя"}));
 }
 
 void TestDataModule::newDetailRowGetsItsLink()
