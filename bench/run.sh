@@ -12,7 +12,7 @@ REPEATS=${1:-5}
 DB=$BENCH_DIR/MAIN.DB
 
 cmake -G Ninja -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DAFORIZM_BENCH=ON >/dev/null
-cmake --build "$BUILD" --target bench_dataset aforizm-db >/dev/null
+cmake --build "$BUILD" --target bench_dataset bench_mainwindow aforizm-db >/dev/null
 
 mkdir -p "$BENCH_DIR"
 if [ ! -f "$DB" ]; then
@@ -29,3 +29,5 @@ cat "$DB" >/dev/null
 
 QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_dataset" "$DB" "$REPEATS"
 
+echo "main window:"
+QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_mainwindow" "$DB"

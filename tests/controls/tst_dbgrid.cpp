@@ -129,6 +129,18 @@ void TestDbGrid::fetchesOnlyWhatIsShown()
     const int shown = w.grid->model()->rowCount();
     QVERIFY2(shown > 0 && shown < 500, qPrintable(QString::number(shown)));
 
+    // Paging down fetches only when the page would run past the rows held.
+    QVERIFY(w.ready());
+    w.grid->view()->setFocus();
+    QTest::keyClick(w.grid->view(), Qt::Key_PageDown);
+    QVERIFY(w.grid->currentRow() > 0);
+    QCOMPARE(w.grid->model()->rowCount(), shown);
+    while (w.grid->currentRow() + 1 < shown)
+        QTest::keyClick(w.grid->view(), Qt::Key_PageDown);
+    QVERIFY(w.grid->model()->rowCount() > shown);
+    QVERIFY(w.grid->model()->rowCount() < 5000);
+    w.grid->view()->scrollToTop();
+
     // Scrolling to the end of what is held asks for the next rows.
     w.grid->view()->scrollToBottom();
     QCoreApplication::processEvents();

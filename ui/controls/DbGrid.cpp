@@ -541,8 +541,12 @@ bool DbGrid::handleKey(int key, Qt::KeyboardModifiers modifiers)
     }
     const int row = view_->currentIndex().row();
     const bool lastFetched = row == model_->rowCount() - 1;
-    if ((key == Qt::Key_Down || key == Qt::Key_PageDown) && model_->canFetchMore(QModelIndex()) &&
-        (lastFetched || key == Qt::Key_PageDown)) {
+    // A page down lands at most a viewport's height of rows further on.
+    const int pageRows = view_->viewport()->height() / qMax(1, rowHeight()) + 1;
+    const bool needsRows = key == Qt::Key_Down       ? lastFetched
+                           : key == Qt::Key_PageDown ? row + pageRows >= model_->rowCount()
+                                                     : false;
+    if (needsRows && model_->canFetchMore(QModelIndex())) {
         // Rows the view does not hold yet: fetch them, then move as usual.
         model_->fetchMore(QModelIndex());
         return false;
