@@ -68,6 +68,8 @@ private Q_SLOTS:
     void unchangedNewRowIsDroppedOnLeaving();
     void downArrowOnLastRowAppendsUnlessTheWindowClearsTheKey();
     void doubleClickIsSignalled();
+    void columnLinesBelowTheLastRowOnlyWhenAsked_data();
+    void columnLinesBelowTheLastRowOnlyWhenAsked();
 };
 
 void TestDbGrid::viewAndDatasetMoveTogether()
@@ -593,6 +595,32 @@ void TestDbGrid::doubleClickIsSignalled()
     QTest::mouseDClick(w.grid->view()->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(spy.size(), 1);
     QCOMPARE(c.dataset.RecNo(), 2);
+}
+
+void TestDbGrid::columnLinesBelowTheLastRowOnlyWhenAsked_data()
+{
+    QTest::addColumn<bool>("on");
+    QTest::newRow("catalogue list: lines carried down") << true;
+    QTest::newRow("aphorism list: empty space left blank") << false;
+}
+
+void TestDbGrid::columnLinesBelowTheLastRowOnlyWhenAsked()
+{
+    QFETCH(bool, on);
+    Catalogue c;
+    c.addAforizms(2);
+    GridWindow w(c);
+    w.grid->setColumnLinesBelowRows(on);
+    c.dataset.Open();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+
+    QTableView* view = w.grid->view();
+    const QImage image = view->viewport()->grab().toImage();
+    const int x = view->columnViewportPosition(0) + view->columnWidth(0) - 1;
+    const int below = view->rowViewportPosition(1) + view->rowHeight(1) + 20;
+    QVERIFY(below < image.height());
+    const QColor background = image.pixelColor(x - 5, below);
+    QCOMPARE(image.pixelColor(x, below) != background, on);
 }
 
 QTEST_MAIN(TestDbGrid)

@@ -73,7 +73,36 @@ public:
 
     void keyboardSearch(const QString&) override {} // letters never jump to rows
 
+    bool continueColumnLines = false;
+
 protected:
+    // Optionally carries the lines between columns down through the empty
+    // space below the last row, so a short list still reads as columns.
+    void paintEvent(QPaintEvent* event) override
+    {
+        QTableView::paintEvent(event);
+        if (!continueColumnLines || !showGrid() || !model())
+            return;
+        const int rows = model()->rowCount();
+        const int top = rows == 0 ? 0 : rowViewportPosition(rows - 1) + rowHeight(rows - 1);
+        if (top >= viewport()->height())
+            return;
+        QPainter painter(viewport());
+        const QStyleOptionViewItem opt = [this] {
+            QStyleOptionViewItem o;
+            initViewItemOption(&o);
+            return o;
+        }();
+        const int gridHint = style()->styleHint(QStyle::SH_Table_GridLineColor, &opt, this);
+        painter.setPen(QColor::fromRgba(static_cast<QRgb>(gridHint)));
+        for (int c = 0; c < model()->columnCount(); ++c) {
+            if (isColumnHidden(c))
+                continue;
+            const int x = columnViewportPosition(c) + columnWidth(c) - 1;
+            painter.drawLine(x, top, x, viewport()->height());
+        }
+    }
+
     void showEvent(QShowEvent* event) override
     {
         QTableView::showEvent(event);
@@ -382,6 +411,12 @@ void DbGrid::setTitleAlignment(Qt::Alignment alignment)
 {
     titleAlignment_ = alignment;
     view_->horizontalHeader()->setDefaultAlignment(alignment);
+}
+
+void DbGrid::setColumnLinesBelowRows(bool on)
+{
+    view_->continueColumnLines = on;
+    view_->viewport()->update();
 }
 
 void DbGrid::setGridLines(bool on)

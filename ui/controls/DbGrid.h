@@ -59,7 +59,9 @@ public:
     void setCellFont(const QFont& font); // also sets the record bar's font, one size smaller
     void setTitleAlignment(Qt::Alignment alignment); // centred by default
     void setGridLines(bool on);                      // on by default
-    void setRowSelect(bool on);                      // whole-row selection; off by default
+    // Carries the lines between columns down below the last row; off by default.
+    void setColumnLinesBelowRows(bool on);
+    void setRowSelect(bool on); // whole-row selection; off by default
     // On (the default): the current cell is drawn highlighted. Off: it looks
     // like the other cells and only the focus frame marks it. Rows selected
     // whole are highlighted either way.

@@ -202,6 +202,7 @@ void TfmMain::buildLists()
         grid->setSearchBarVisible(false);
         grid->setRecordBarVisible(false);
         grid->setScrollBars(Qt::ScrollBarAlwaysOff, Qt::ScrollBarAlwaysOff);
+        grid->setColumnLinesBelowRows(true);
         return grid;
     };
     DBGridEh1 = catalogueList("DBGridEh1", DataModule1->DataSource1, 7, QStringLiteral("GROUP1"),
