@@ -67,35 +67,22 @@ FieldType typeFromCell(CellTag tag)
 
 void bindVariant(sqlite3_stmt* stmt, int index, const QVariant& v)
 {
-    if (v.isNull()) {
+    switch (detail::storageClassOf(v)) {
+    case CellTag::Null:
         sqlite3_bind_null(stmt, index);
-        return;
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        sqlite3_bind_int64(stmt, index, v.toLongLong());
         break;
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case CellTag::Integer:
+        sqlite3_bind_int64(stmt, index, detail::integerOf(v));
+        break;
+    case CellTag::Real:
         sqlite3_bind_double(stmt, index, v.toDouble());
         break;
-    case QMetaType::QByteArray: {
+    case CellTag::Blob: {
         const QByteArray b = v.toByteArray();
         sqlite3_bind_blob64(stmt, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
         break;
     }
-    default: {
+    case CellTag::Text: {
         const QByteArray t = v.toString().toUtf8();
         sqlite3_bind_text64(stmt, index, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT,
                             SQLITE_UTF8);

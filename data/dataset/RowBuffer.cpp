@@ -13,39 +13,60 @@
 
 namespace data::detail {
 
-void RowWriter::addVariant(const QVariant& v)
+CellTag storageClassOf(const QVariant& v)
 {
-    if (v.isNull()) {
-        addNull();
-        return;
-    }
+    if (v.isNull())
+        return CellTag::Null;
     switch (v.typeId()) {
     case QMetaType::Bool:
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Long:
+    case QMetaType::ULong:
     case QMetaType::LongLong:
+    case QMetaType::ULongLong:
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UChar:
-        addInteger(v.toLongLong());
-        break;
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        addInteger(static_cast<std::int64_t>(v.toULongLong()));
-        break;
+        return CellTag::Integer;
     case QMetaType::Double:
     case QMetaType::Float:
+        return CellTag::Real;
+    case QMetaType::QByteArray:
+        return CellTag::Blob;
+    default:
+        return CellTag::Text;
+    }
+}
+
+std::int64_t integerOf(const QVariant& v)
+{
+    // Unsigned values beyond the signed range keep their bits, as SQLite would.
+    if (v.typeId() == QMetaType::ULong || v.typeId() == QMetaType::ULongLong)
+        return static_cast<std::int64_t>(v.toULongLong());
+    return v.toLongLong();
+}
+
+void RowWriter::addVariant(const QVariant& v)
+{
+    switch (storageClassOf(v)) {
+    case CellTag::Null:
+        addNull();
+        break;
+    case CellTag::Integer:
+        addInteger(integerOf(v));
+        break;
+    case CellTag::Real:
         addReal(v.toDouble());
         break;
-    case QMetaType::QByteArray: {
+    case CellTag::Blob: {
         const QByteArray b = v.toByteArray();
         addBlob(b.constData(), std::uint32_t(b.size()));
         break;
     }
-    default: {
+    case CellTag::Text: {
         const QByteArray t = v.toString().toUtf8();
         addText(t.constData(), std::uint32_t(t.size()));
         break;

@@ -73,6 +73,11 @@ struct Cell
     std::uint32_t size = 0;
 };
 
+// How a value is stored: the SQLite storage class a QVariant maps to, and a
+// whole number's 64 bits.
+CellTag storageClassOf(const QVariant& v);
+std::int64_t integerOf(const QVariant& v);
+
 // Builds row blocks; keeps its scratch space between rows.
 class RowWriter
 {
